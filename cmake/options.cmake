@@ -1,0 +1,8 @@
+# One INTERFACE target carries the warnings and defines that every target uses.
+add_library(tarnwick_options INTERFACE)
+
+target_compile_options(tarnwick_options INTERFACE -Wall -Wextra -Wpedantic)
+if(TARNWICK_WARNINGS_AS_ERRORS)
+    target_compile_options(tarnwick_options INTERFACE -Werror)
+endif()
+target_compile_definitions(tarnwick_options INTERFACE _FILE_OFFSET_BITS=64 QT_NO_KEYWORDS)

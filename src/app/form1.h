@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "app/startup.h"
+#include "platform/window_pointer.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+namespace tarnwick {
+
+class ListView;
+class SearchRun;
+
+// The main window.
+class Form1 : public QWidget {
+public:
+    explicit Form1(StartupEnvironment environment = StartupEnvironment::FromSystem());
+    ~Form1() override;
+
+    ListView* ListView1 = nullptr;
+    ListView* ListView2 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+
+    WindowPointer& Pointer() { return m_pointer; }
+    const SearchRun& Search() const { return *m_search; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void Form_Load();
+    void LoadHandPointer();
+
+    StartupEnvironment m_environment;
+    WindowPointer m_pointer;
+    std::unique_ptr<SearchRun> m_search;
+};
+
+}  // namespace tarnwick

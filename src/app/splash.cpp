@@ -1,0 +1,7 @@
+#include "app/splash.h"
+
+namespace tarnwick {
+
+void SplashShow() {}
+
+}  // namespace tarnwick

@@ -1,0 +1,82 @@
+#include "app/startup.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTime>
+#include <QUrl>
+#include <QWidget>
+#include <random>
+
+#include "app/app_texts.h"
+#include "platform/system.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool TakesSkinBackground(const QWidget* control) {
+    return qobject_cast<const QGroupBox*>(control) || qobject_cast<const QCheckBox*>(control) ||
+           qobject_cast<const QRadioButton*>(control) || qobject_cast<const QLabel*>(control);
+}
+
+void SetBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+StartupEnvironment StartupEnvironment::FromSystem() {
+    return {
+        .programFolder = ProgramFolder(),
+        .homePage = QStringLiteral(TARNWICK_HOME_PAGE),
+        .drawOneToHundred = DrawOneToHundredFromTimeOfDay,
+        .openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); },
+        .endProcess = EndProcessNow,
+    };
+}
+
+int DrawOneToHundredFromTimeOfDay() {
+    std::mt19937 generator(
+        static_cast<unsigned>(QTime::currentTime().msecsSinceStartOfDay() / 1000));
+    std::uniform_int_distribution<int> oneToHundred(1, 100);
+    return oneToHundred(generator);
+}
+
+void CenterOnScreen(QWidget* window) {
+    const QRect screen = window->screen()->geometry();
+    const QRect frame = window->frameGeometry();
+    window->move(screen.x() + (screen.width() - frame.width()) / 2,
+                 screen.y() + (screen.height() - frame.height()) / 2);
+}
+
+void ApplyOptionalSkin(QWidget* window, const QString& programFolder) {
+    QFile skin(programFolder + kSkinFile);
+    if (!QFileInfo(skin).isFile() || !skin.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QColor buttonFace = window->palette().color(QPalette::Button);
+    SetBackground(window, buttonFace);
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (TakesSkinBackground(control)) {
+            SetBackground(control, buttonFace);
+        }
+    }
+    window->setStyleSheet(QString::fromUtf8(skin.readAll()));
+}
+
+void OpenHomePageByChance(const StartupEnvironment& environment) {
+    if (environment.drawOneToHundred() == kHomePageDraw && !environment.homePage.isEmpty()) {
+        environment.openUrl(environment.homePage);
+    }
+}
+
+}  // namespace tarnwick

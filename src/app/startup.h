@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace tarnwick {
+
+// What start-up takes from its surroundings; tests replace any of it.
+struct StartupEnvironment {
+    QString programFolder;
+    QString homePage;
+    // A number from 1 to 100, drawn afresh at every start.
+    std::function<int()> drawOneToHundred;
+    std::function<void(const QString&)> openUrl;
+    // Ends the process when the main window is closed.
+    std::function<void()> endProcess;
+
+    static StartupEnvironment FromSystem();
+};
+
+inline constexpr int kHomePageDraw = 7;
+
+int DrawOneToHundredFromTimeOfDay();
+
+void CenterOnScreen(QWidget* window);
+
+// Recolours the window and its frames and check boxes and applies the skin
+// file as a style sheet when the skin file is an ordinary file.
+void ApplyOptionalSkin(QWidget* window, const QString& programFolder);
+
+void OpenHomePageByChance(const StartupEnvironment& environment);
+
+}  // namespace tarnwick

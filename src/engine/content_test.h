@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/expected.h"
+#include "engine/phrase_matcher.h"
+
+namespace tarnwick {
+
+inline constexpr std::uint64_t kBlockSize = 102400;
+inline constexpr std::uint64_t kSingleReadLimit = 51200;
+
+enum class Verdict {
+    NotTested,  // missing, a folder, or neither a regular file nor a folder
+    NonText,    // a byte of the first five is outside 32..126
+    Contains,
+    Lacks,
+    Stopped,  // keepGoing() answered false before a block
+};
+
+// Decides whether the file at path lacks the phrase. keepGoing() is asked
+// before each block of a file longer than kSingleReadLimit bytes.
+Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
+                                  const std::function<bool()>& keepGoing);
+
+}  // namespace tarnwick

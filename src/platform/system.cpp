@@ -1,0 +1,41 @@
+#include "platform/system.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tarnwick {
+
+void YieldToEventLoop() {
+    QCoreApplication::processEvents();
+}
+
+void EndProcessNow() {
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+std::string ToSystemEncoding(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+std::string PathToSystemEncoding(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString PathFromSystemEncoding(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}
+
+bool PathExists(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace tarnwick {
+
+// Processes every pending event of the event loop, then returns.
+void YieldToEventLoop();
+
+// Ends the process at once with exit code 0: no handler, dialog or operation
+// still running gets to finish.
+[[noreturn]] void EndProcessNow();
+
+// Text in the system's 8-bit encoding, and back.
+std::string ToSystemEncoding(const QString& text);
+std::string PathToSystemEncoding(const QString& path);
+QString PathFromSystemEncoding(const std::string& path);
+
+// The folder that holds the program file, without a trailing separator.
+QString ProgramFolder();
+
+// true when the platform can report the path's last-modification time.
+bool PathExists(const QString& path);
+
+}  // namespace tarnwick

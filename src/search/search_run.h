@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "engine/phrase_matcher.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace tarnwick {
+
+class ListView;
+class WindowPointer;
+
+// The controls of the main window that a search run reads and writes.
+struct SearchControls {
+    QWidget* window = nullptr;
+    QLineEdit* phraseBox = nullptr;
+    QCheckBox* matchCase = nullptr;
+    QPushButton* startButton = nullptr;
+    ListView* fileList = nullptr;
+    ListView* resultList = nullptr;
+    WindowPointer* pointer = nullptr;
+};
+
+// Line numbers that the error report gives for the step that failed.
+enum class SearchStep {
+    ReadEntry = 130,
+    TestFileEntry = 136,
+    OpenFolderEntry = 138,
+    SearchFolderEntry = 140,
+};
+
+QString FormatErrorReport(const QString& description, SearchStep step,
+                          const QString& supportAddress);
+
+// The search over the file list, run inside the start button's click handler.
+// It yields to the event loop between files and blocks, so a second click on
+// the button, captioned "Stop" meanwhile, asks it to stop.
+class SearchRun {
+public:
+    SearchRun(SearchControls controls, QString supportAddress);
+
+    void PushButton1_Click();
+
+    bool StopRequested() const { return m_stopRequested; }
+
+private:
+    void RequestStop();
+    void EndRun();
+    CaseMode ReadCaseMode() const;
+    void SearchEntries(CaseMode mode);
+    // false when the loop over the entries must end.
+    bool SearchEntry(int position, CaseMode mode);
+    // Shared so that a run nested in a yield cannot pull it from under this one.
+    std::shared_ptr<const PhraseMatcher> CurrentMatcher(CaseMode mode);
+    std::optional<QString> TestFile(const QString& path, const PhraseMatcher& matcher);
+    std::optional<QString> SearchFolder(const QString& folder, const PhraseMatcher& matcher);
+    bool KeepGoing();
+    void ReportError(const QString& description, SearchStep step);
+
+    SearchControls m_controls;
+    QString m_supportAddress;
+    bool m_stopRequested = false;
+    QString m_savedCaption;
+    std::shared_ptr<const PhraseMatcher> m_matcher;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,106 @@
+#include "gui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTest>
+
+#include "platform/list_view.h"
+
+namespace tarnwick::test {
+
+namespace {
+constexpr int kPollMs = 1;
+}
+
+MessageAnswerer::MessageAnswerer(const Form1& form) : m_form(form) {
+    m_poll.setInterval(kPollMs);
+    QObject::connect(&m_poll, &QTimer::timeout, [this] { AnswerOpenBox(); });
+    m_poll.start();
+}
+
+std::vector<QString> MessageAnswerer::Texts() const {
+    std::vector<QString> texts;
+    for (const SeenMessage& message : m_seen) {
+        texts.push_back(message.text);
+    }
+    return texts;
+}
+
+void MessageAnswerer::AnswerOpenBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) {
+        return;
+    }
+    m_seen.push_back({box->windowTitle(), box->text(), box->icon(), m_form.PushButton1->text()});
+    box->button(QMessageBox::Ok)->click();
+}
+
+WhenDuringRun::WhenDuringRun(std::function<bool()> condition, std::function<void()> action) {
+    m_poll.setInterval(0);
+    QObject::connect(&m_poll, &QTimer::timeout,
+                     [this, condition = std::move(condition), action = std::move(action)] {
+                         if (!m_happened && condition()) {
+                             m_happened = true;
+                             m_poll.stop();
+                             action();
+                         }
+                     });
+    m_poll.start();
+}
+
+TempFolder::TempFolder() {
+    EXPECT_TRUE(m_dir.isValid());
+}
+
+QString TempFolder::Write(const QString& relativePath, const QByteArray& contents) const {
+    const QString path = m_dir.filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    EXPECT_EQ(file.write(contents), contents.size());
+    return path;
+}
+
+QString TempFolder::MakeFolder(const QString& relativePath) const {
+    const QString path = m_dir.filePath(relativePath);
+    EXPECT_TRUE(QDir().mkpath(path));
+    return path;
+}
+
+std::unique_ptr<FormUnderTest> MakeForm(
+    const std::function<void(StartupEnvironment&, const TempFolder&)>& adjust) {
+    auto made = std::make_unique<FormUnderTest>();
+    made->programFolder = std::make_unique<TempFolder>();
+    StartupEnvironment environment{
+        .programFolder = made->programFolder->Path(),
+        .homePage = QStringLiteral("https://tarnwick.example.com/"),
+        .drawOneToHundred = [] { return 1; },
+        .openUrl = [urls = &made->openedUrls](const QString& url) { urls->push_back(url); },
+        .endProcess = [] { ADD_FAILURE() << "the main window ended the process"; },
+    };
+    if (adjust) {
+        adjust(environment, *made->programFolder);
+    }
+    made->form = std::make_unique<Form1>(std::move(environment));
+    made->form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(made->form.get()));
+    return made;
+}
+
+void AddEntries(Form1& form, const std::vector<QString>& entries) {
+    for (const QString& entry : entries) {
+        form.ListView1->Append(entry);
+    }
+}
+
+void ClickStart(Form1& form) {
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+}
+
+}  // namespace tarnwick::test

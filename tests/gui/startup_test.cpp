@@ -1,0 +1,157 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QImageWriter>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "gui_test_support.h"
+#include "platform/list_view.h"
+#include "platform/twips.h"
+
+namespace tarnwick::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+QColor Background(const QWidget* widget) {
+    return widget->palette().color(QPalette::Window);
+}
+
+TEST(Startup, ShowsTheWindowReadyForAFirstSearch) {
+    auto made = MakeForm();
+    Form1& form = *made->form;
+
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Tarnwick"));
+    EXPECT_FALSE(form.windowIcon().isNull());
+    EXPECT_TRUE(form.Text1->text().isEmpty());
+    EXPECT_TRUE(form.Check4->isChecked());
+    EXPECT_EQ(form.PushButton1->text(), QStringLiteral("Start Searching"));
+    EXPECT_EQ(form.Frame1->title(), QStringLiteral("Find files that do NOT contain this phrase"));
+    EXPECT_EQ(form.Frame2->title(), QStringLiteral("Match Option"));
+    EXPECT_EQ(Background(&form), QColor(Qt::white));
+
+    const QRect screen = form.screen()->geometry();
+    // The frame is only known once shown, so allow for its width.
+    const int frame = form.geometry().left() - form.frameGeometry().left();
+    EXPECT_NEAR(form.geometry().center().x(), screen.center().x(), frame + 1);
+    EXPECT_NEAR(form.geometry().center().y(), screen.center().y(), frame + 1);
+}
+
+TEST(Startup, EachListHasOneColumnSevenThousandTwipsWide) {
+    auto made = MakeForm();
+    const std::pair<ListView*, QString> lists[] = {{made->form->ListView1, "File(s)"},
+                                                   {made->form->ListView2, "Results"}};
+    for (const auto& [list, caption] : lists) {
+        EXPECT_EQ(list->model()->columnCount(), 1);
+        EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), caption);
+        EXPECT_EQ(list->columnWidth(0), TwipsToPixels(7000));
+        EXPECT_EQ(list->Count(), 0);
+    }
+}
+
+TEST(Startup, ControlsSitAtTheirTwipsPositions) {
+    auto made = MakeForm();
+    Form1& form = *made->form;
+    EXPECT_EQ(form.size(), QSize(536, 619));
+    const std::pair<QWidget*, QRect> expected[] = {
+        {form.ListView1, TwipsRect(120, 120, 7800, 1815)},
+        {form.Frame1, TwipsRect(120, 3555, 7800, 760)},
+        {form.Text1, TwipsRect(240, 300, 7320, 330)},
+        {form.Frame2, TwipsRect(120, 4440, 7800, 700)},
+        {form.Check4, TwipsRect(240, 300, 1335, 255)},
+        {form.PushButton1, TwipsRect(120, 5280, 7800, 405)},
+        {form.ListView2, TwipsRect(120, 5805, 7800, 1815)},
+    };
+    for (const auto& [control, rect] : expected) {
+        EXPECT_EQ(control->geometry(), rect) << control->metaObject()->className();
+    }
+    EXPECT_EQ(form.Text1->parentWidget(), form.Frame1);
+    EXPECT_EQ(form.Check4->parentWidget(), form.Frame2);
+}
+
+TEST(Startup, SkinFileRecoloursFramesAndCheckBoxAndStylesTheWindow) {
+    const QByteArray styleSheet = "QToolTip { color: rgb(1, 2, 3); }";
+    auto made = MakeForm([&](StartupEnvironment&, const TempFolder& programFolder) {
+        programFolder.Write("x/o.cjs", styleSheet);
+    });
+    Form1& form = *made->form;
+    const QColor buttonFace = QPalette().color(QPalette::Button);
+
+    EXPECT_EQ(form.styleSheet(), QString::fromUtf8(styleSheet));
+    for (const QWidget* recoloured :
+         {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Frame1),
+          static_cast<QWidget*>(form.Frame2), static_cast<QWidget*>(form.Check4)}) {
+        EXPECT_EQ(Background(recoloured), buttonFace) << recoloured->metaObject()->className();
+    }
+    for (const QWidget* keeps :
+         {static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.Text1),
+          static_cast<QWidget*>(form.ListView1)}) {
+        EXPECT_FALSE(keeps->testAttribute(Qt::WA_SetPalette)) << keeps->metaObject()->className();
+    }
+}
+
+TEST(Startup, SkinPathThatIsAFolderLeavesTheWindowWhite) {
+    auto made = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
+        programFolder.MakeFolder("x/o.cjs");
+    });
+    EXPECT_EQ(Background(made->form.get()), QColor(Qt::white));
+    EXPECT_TRUE(made->form->styleSheet().isEmpty());
+}
+
+TEST(Startup, HandPointerImageIsLoadedOnlyWhenReadable) {
+    ASSERT_TRUE(QImageWriter::supportedImageFormats().contains("cur"));
+    auto withImage = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
+        QImage image(32, 32, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        ASSERT_TRUE(image.save(programFolder.Path() + "/HAND-M.CUR", "cur"));
+    });
+    EXPECT_TRUE(withImage->form->Pointer().HasHandImage());
+
+    auto garbage = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
+        programFolder.Write("HAND-M.CUR", "not a picture");
+    });
+    EXPECT_FALSE(garbage->form->Pointer().HasHandImage());
+    EXPECT_FALSE(MakeForm()->form->Pointer().HasHandImage());
+}
+
+TEST(Startup, HomePageOpensOnlyOnADrawOfSevenWithAnAddress) {
+    struct Case {
+        int draw;
+        QString address;
+        bool opens;
+    };
+    const Case cases[] = {{7, "https://tarnwick.example.com/", true},
+                          {6, "https://tarnwick.example.com/", false},
+                          {100, "https://tarnwick.example.com/", false},
+                          {7, "", false}};
+    for (const Case& c : cases) {
+        auto made = MakeForm([&](StartupEnvironment& environment, const TempFolder&) {
+            environment.drawOneToHundred = [&] { return c.draw; };
+            environment.homePage = c.address;
+        });
+        if (c.opens) {
+            EXPECT_THAT(made->openedUrls, ElementsAre(c.address)) << c.draw;
+        } else {
+            EXPECT_THAT(made->openedUrls, IsEmpty()) << c.draw;
+        }
+    }
+}
+
+TEST(Startup, WritesAScreenshotOfTheWindow) {
+    auto made = MakeForm();
+    made->form->ListView1->Append(QStringLiteral("/home/user/report.txt"));
+    made->form->ListView1->Flush();
+    const QImage shot = made->form->grab().toImage();
+    EXPECT_EQ(shot.size(), QSize(536, 619));
+    EXPECT_TRUE(shot.save(QStringLiteral(TARNWICK_SCREENSHOT_PATH)));
+}
+
+}  // namespace
+}  // namespace tarnwick::test
