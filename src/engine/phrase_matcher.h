@@ -53,6 +53,10 @@ private:
     using Finder = bool (*)(const PhraseMatcher&, const unsigned char*, std::size_t);
 
     void Compile();
+    void FoldLetters(std::vector<std::vector<std::uint8_t>>& bytesAt);
+    void FoldMultiByteLetter(std::size_t offset, std::size_t length,
+                             const std::vector<std::string>& variants,
+                             std::vector<std::vector<std::uint8_t>>& bytesAt);
     void ChooseAnchors(const std::vector<std::vector<std::uint8_t>>& bytesAt);
     bool MatchesAt(const unsigned char* start) const;
 

@@ -1,0 +1,99 @@
+// Runs the content test over a list of files and prints those that lack the
+// phrase, or, with --plain-read, only reads them: the floor the test is
+// measured against.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/content_test.h"
+
+namespace {
+
+struct Options {
+    std::string listFile;
+    std::string phrase;
+    bool ignoreCase = false;
+    bool plainRead = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--ignore-case") {
+            options.ignoreCase = true;
+        } else if (arg == "--plain-read") {
+            options.plainRead = true;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2) return false;
+    options.listFile = positional[0];
+    options.phrase = positional[1];
+    return true;
+}
+
+std::vector<std::string> ReadPaths(const std::string& listFile) {
+    std::ifstream in(listFile, std::ios::binary);
+    std::vector<std::string> paths;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) paths.push_back(line);
+    }
+    return paths;
+}
+
+std::uint64_t ReadWholeFile(const std::string& path, char* buffer) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::uint64_t total = 0;
+    for (ssize_t got; (got = read(fd, buffer, tarnwick::kBlockSize)) > 0;) total += got;
+    close(fd);
+    return total;
+}
+
+int PlainRead(const std::vector<std::string>& paths) {
+    const auto buffer = std::make_unique_for_overwrite<char[]>(tarnwick::kBlockSize);
+    std::uint64_t total = 0;
+    for (const auto& path : paths) total += ReadWholeFile(path, buffer.get());
+    std::fprintf(stderr, "%llu bytes read\n", static_cast<unsigned long long>(total));
+    return 0;
+}
+
+int Search(const std::vector<std::string>& paths, const Options& options) {
+    using namespace tarnwick;
+    const PhraseMatcher matcher(options.phrase,
+                                options.ignoreCase ? CaseMode::Insensitive : CaseMode::Sensitive);
+    const auto keepGoing = [] { return true; };
+    int failures = 0;
+    for (const auto& path : paths) {
+        const auto verdict = TestFileContent(path, matcher, keepGoing);
+        if (!verdict) {
+            std::fprintf(stderr, "%s\n", verdict.Error().description.c_str());
+            ++failures;
+        } else if (verdict.Value() == Verdict::Lacks) {
+            std::fwrite(path.data(), 1, path.size(), stdout);
+            std::fputc('\n', stdout);
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: %s LISTFILE PHRASE [--ignore-case] [--plain-read]\n", argv[0]);
+        return 2;
+    }
+    const auto paths = ReadPaths(options.listFile);
+    return options.plainRead ? PlainRead(paths) : Search(paths, options);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+// One character decoded from the start of a UTF-8 text. A byte that does not
+// begin a well-formed sequence is a character of its own with valid == false.
+struct Utf8Char {
+    char32_t codePoint = 0;
+    std::size_t length = 1;
+    bool valid = false;
+};
+
+Utf8Char DecodeUtf8(std::string_view text);
+
+std::string EncodeUtf8(char32_t codePoint);
+
+// The simple lower-case partner of a letter, or the code point itself.
+char32_t SimpleLower(char32_t codePoint);
+
+// The UTF-8 spellings of every letter that differs from codePoint only in
+// case and has an encoding of the same length, codePoint's own first.
+std::vector<std::string> SameLengthCaseVariants(char32_t codePoint);
+
+}  // namespace tarnwick

@@ -1,0 +1,104 @@
+#include "engine/content_test.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "engine/file_system.h"
+#include "engine/readable_file.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::size_t kTextCheckLength = 5;
+
+bool LooksLikeText(std::string_view start) {
+    const std::string_view checked = start.substr(0, kTextCheckLength);
+    return std::all_of(checked.begin(), checked.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 32 && byte <= 126;
+    });
+}
+
+Verdict FromLacks(bool lacks) {
+    return lacks ? Verdict::Lacks : Verdict::Contains;
+}
+
+// One block buffer with room in front of it for the tail of the previous
+// block, so that an occurrence across a block border lies in one window.
+class CarriedSearch {
+public:
+    explicit CarriedSearch(const PhraseMatcher& matcher)
+        : m_matcher(matcher),
+          m_carryCapacity(std::max<std::size_t>(matcher.Length(), 1) - 1),
+          m_buffer(std::make_unique_for_overwrite<char[]>(m_carryCapacity + kBlockSize)) {}
+
+    char* Block() const { return m_buffer.get() + m_carryCapacity; }
+
+    // Searches the carry followed by the first blockLength bytes of Block().
+    bool FindsPhrase(std::size_t blockLength) {
+        const std::string_view window(Block() - m_carryLength, m_carryLength + blockLength);
+        if (!m_matcher.LacksPhrase(window)) return true;
+        m_carryLength = std::min(m_carryCapacity, window.size());
+        std::memmove(Block() - m_carryLength, window.data() + window.size() - m_carryLength,
+                     m_carryLength);
+        return false;
+    }
+
+private:
+    const PhraseMatcher& m_matcher;
+    std::size_t m_carryCapacity;
+    std::size_t m_carryLength = 0;
+    std::unique_ptr<char[]> m_buffer;
+};
+
+Expected<Verdict> TestSmallFile(const ReadableFile& file, const PhraseMatcher& matcher) {
+    const auto size = static_cast<std::size_t>(file.Size());
+    const auto buffer = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
+    const auto got = file.Read(buffer.get(), size);
+    if (!got) return got.Error();
+    const std::string_view content(buffer.get(), got.Value());
+    if (!LooksLikeText(content)) return Verdict::NonText;
+    return FromLacks(matcher.LacksPhrase(content));
+}
+
+// The first bytes are read on their own so that a non-text file is turned
+// away before keepGoing() is asked and before a whole block is read.
+Expected<Verdict> TestLargeFile(const ReadableFile& file, const PhraseMatcher& matcher,
+                                const std::function<bool()>& keepGoing) {
+    CarriedSearch search(matcher);
+    const auto head = file.Read(search.Block(), kTextCheckLength);
+    if (!head) return head.Error();
+    if (!LooksLikeText(std::string_view(search.Block(), head.Value()))) return Verdict::NonText;
+    file.AdviseSequential();
+    std::size_t alreadyRead = head.Value();
+    for (std::uint64_t offset = 0; offset < file.Size(); offset += kBlockSize) {
+        if (!keepGoing()) return Verdict::Stopped;
+        const auto wanted = static_cast<std::size_t>(std::min(kBlockSize, file.Size() - offset));
+        const auto got = file.Read(search.Block() + alreadyRead, wanted - alreadyRead);
+        if (!got) return got.Error();
+        const std::size_t blockLength = alreadyRead + got.Value();
+        alreadyRead = 0;
+        if (search.FindsPhrase(blockLength)) return Verdict::Contains;
+        if (blockLength < wanted) break;  // the file shrank since it was opened
+    }
+    return Verdict::Lacks;
+}
+
+}  // namespace
+
+// The size taken when the file is opened decides the blocks; bytes appended
+// while it is read are not searched.
+Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
+                                  const std::function<bool()>& keepGoing) {
+    if (QueryPathKind(path) != PathKind::RegularFile) return Verdict::NotTested;
+    const auto file = ReadableFile::Open(path);
+    if (!file) return file.Error();
+    if (!file.Value().IsRegular()) return Verdict::NotTested;
+    if (file.Value().Size() <= kSingleReadLimit) return TestSmallFile(file.Value(), matcher);
+    return TestLargeFile(file.Value(), matcher, keepGoing);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/expected.h"
+
+namespace tarnwick {
+
+// A file opened for reading raw bytes, closed when the object goes away.
+class ReadableFile {
+public:
+    // Opening never blocks, not even on a FIFO that replaced the file since it
+    // was looked at; IsRegular() then tells that it must not be read.
+    static Expected<ReadableFile> Open(const std::string& path);
+
+    ReadableFile(ReadableFile&& other) noexcept;
+    ReadableFile& operator=(ReadableFile&& other) noexcept;
+    ReadableFile(const ReadableFile&) = delete;
+    ReadableFile& operator=(const ReadableFile&) = delete;
+    ~ReadableFile();
+
+    // What the file was when it was opened.
+    bool IsRegular() const { return m_regular; }
+    std::uint64_t Size() const { return m_size; }
+
+    // Reads until count bytes arrived or the file ended; gives the number read.
+    Expected<std::size_t> Read(char* into, std::size_t count) const;
+
+    // Tells the system that the file will be read from start to end once.
+    void AdviseSequential() const;
+
+private:
+    explicit ReadableFile(std::string path) : m_path(std::move(path)) {}
+    SystemError Error(const char* action, int code) const;
+
+    std::string m_path;
+    int m_fd = -1;
+    bool m_regular = false;
+    std::uint64_t m_size = 0;
+};
+
+}  // namespace tarnwick

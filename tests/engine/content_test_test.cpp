@@ -1,0 +1,220 @@
+#include "engine/content_test.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/readable_file.h"
+#include "temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::TempDir;
+
+const std::string kPhrase = "Quarterly Revenue";
+
+struct Outcome {
+    Expected<Verdict> verdict;
+    int keepGoingCalls;
+};
+
+Outcome SearchFile(const std::string& path, const std::string& phrase = kPhrase,
+                   CaseMode mode = CaseMode::Sensitive, int allowedBlocks = 1 << 30) {
+    int calls = 0;
+    const PhraseMatcher matcher(phrase, mode);
+    auto verdict = TestFileContent(path, matcher, [&] { return ++calls <= allowedBlocks; });
+    return {verdict, calls};
+}
+
+Verdict VerdictOf(const Outcome& run) {
+    EXPECT_TRUE(run.verdict.HasValue()) << run.verdict.Error().description;
+    return run.verdict.HasValue() ? run.verdict.Value() : Verdict::NotTested;
+}
+
+struct SizeCase {
+    std::uint64_t size;
+    int blocks;
+};
+
+class FileSizes : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(FileSizes, AsksBeforeEveryBlockOfALargeFileAndFindsThePhraseAtTheEnd) {
+    const auto [size, blocks] = GetParam();
+    TempDir dir;
+    std::string content(size, 'x');
+    const std::string lacking = dir.WriteFile("lacking.txt", content);
+    EXPECT_EQ(VerdictOf(SearchFile(lacking)), Verdict::Lacks);
+    EXPECT_EQ(SearchFile(lacking).keepGoingCalls, blocks);
+    if (size >= kPhrase.size() + 5) {
+        content.replace(size - kPhrase.size(), kPhrase.size(), kPhrase);
+        EXPECT_EQ(VerdictOf(SearchFile(dir.WriteFile("ending.txt", content))), Verdict::Contains);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Borders, FileSizes,
+                         ::testing::Values(SizeCase{0, 0}, SizeCase{4, 0}, SizeCase{51200, 0},
+                                           SizeCase{51201, 1}, SizeCase{102400, 1},
+                                           SizeCase{102401, 2}, SizeCase{204801, 3}),
+                         [](const auto& info) {
+                             return "Bytes" + std::to_string(info.param.size);
+                         });
+
+TEST(TestFileContent, FindsThePhraseAcrossEveryBlockBorder) {
+    TempDir dir;
+    for (const std::uint64_t border : {kBlockSize, 2 * kBlockSize}) {
+        for (std::size_t before = 1; before < kPhrase.size(); ++before) {
+            std::string content(2 * kBlockSize + 300, '.');
+            content.replace(border - before, kPhrase.size(), "QUARTERLY REVENUE");
+            const std::string path = dir.WriteFile("straddle.txt", content);
+            EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::Lacks) << border << " " << before;
+            EXPECT_EQ(VerdictOf(SearchFile(path, kPhrase, CaseMode::Insensitive)),
+                      Verdict::Contains)
+                << border << " " << before;
+        }
+    }
+}
+
+struct StartCase {
+    const char* name;
+    std::string content;
+    Verdict verdict;
+};
+
+class FileStarts : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(FileStarts, JudgeTextByTheFirstFiveBytes) {
+    TempDir dir;
+    const StartCase& c = GetParam();
+    EXPECT_EQ(VerdictOf(SearchFile(dir.WriteFile("f", c.content), "ab")), c.verdict);
+    std::string large = c.content + std::string(kSingleReadLimit, 'z');
+    EXPECT_EQ(VerdictOf(SearchFile(dir.WriteFile("large", large), "ab")), c.verdict);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FileStarts,
+    ::testing::Values(StartCase{"Tab", "\tab", Verdict::NonText},
+                      StartCase{"CarriageReturn", "xyz\r\nab", Verdict::NonText},
+                      StartCase{"LineFeedAtFifth", "xyzw\nab", Verdict::NonText},
+                      StartCase{"LineFeedAtSixth", "xyzwv\nab", Verdict::Contains},
+                      StartCase{"Nul", std::string("ab\0cd", 5), Verdict::NonText},
+                      StartCase{"Delete",
+                                "ab\x7F"
+                                "cd",
+                                Verdict::NonText},
+                      StartCase{"HighByte", "abcd\xE9", Verdict::NonText},
+                      StartCase{"ByteOrderMark",
+                                "\xEF\xBB\xBF"
+                                "ab",
+                                Verdict::NonText},
+                      StartCase{"Printable", " ~xyz", Verdict::Lacks},
+                      StartCase{"ShortPrintable", "ab", Verdict::Contains},
+                      StartCase{"ShortWithLineFeed", "a\n", Verdict::NonText}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TestFileContent, EmptyFileIsTextThatHoldsOnlyTheEmptyPhrase) {
+    TempDir dir;
+    const std::string path = dir.WriteFile("empty.txt", "");
+    EXPECT_EQ(VerdictOf(SearchFile(path, "a")), Verdict::Lacks);
+    EXPECT_EQ(VerdictOf(SearchFile(path, "")), Verdict::Contains);
+}
+
+TEST(TestFileContent, BlanksPastTheEndOfTheFileAreNotThere) {
+    TempDir dir;
+    for (const std::size_t size :
+         {std::size_t{10}, std::size_t{kSingleReadLimit + 1}, std::size_t{kBlockSize + 7}}) {
+        std::string content(size, 'x');
+        content.replace(size - 3, 3, "end");
+        const std::string path = dir.WriteFile("blanks.txt", content);
+        EXPECT_EQ(VerdictOf(SearchFile(path, "end  ")), Verdict::Lacks) << size;
+        EXPECT_EQ(VerdictOf(SearchFile(path, "end")), Verdict::Contains) << size;
+    }
+}
+
+TEST(TestFileContent, NonAsciiLettersFoldInFiles) {
+    TempDir dir;
+    const std::string path = dir.WriteFile("fr.txt",
+                                           "Notes: une \xC3\xA9"
+                                           "cole");
+    EXPECT_EQ(VerdictOf(SearchFile(path,
+                                   "\xC3\x89"
+                                   "COLE",
+                                   CaseMode::Insensitive)),
+              Verdict::Contains);
+    EXPECT_EQ(VerdictOf(SearchFile(path,
+                                   "\xC3\x89"
+                                   "COLE",
+                                   CaseMode::Sensitive)),
+              Verdict::Lacks);
+}
+
+TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
+    TempDir dir;
+    std::string content(3 * kBlockSize, 'x');
+    const std::string path = dir.WriteFile("big.txt", content);
+    const Outcome stopped = SearchFile(path, kPhrase, CaseMode::Sensitive, 1);
+    EXPECT_EQ(VerdictOf(stopped), Verdict::Stopped);
+    EXPECT_EQ(stopped.keepGoingCalls, 2);
+    content.replace(10, kPhrase.size(), kPhrase);
+    const Outcome found =
+        SearchFile(dir.WriteFile("early.txt", content), kPhrase, CaseMode::Sensitive, 1);
+    EXPECT_EQ(VerdictOf(found), Verdict::Contains);
+    EXPECT_EQ(found.keepGoingCalls, 1);
+}
+
+TEST(TestFileContent, PassesOverWhatIsNotARegularFileWithoutOpeningIt) {
+    TempDir dir;
+    const std::string fifo = dir.MakeFifo("pipe");
+    for (const std::string& path : {fifo, dir.MakeFolder("sub"), dir.PathOf("missing"),
+                                    std::string("/dev/null"), std::string()}) {
+        EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::NotTested) << path;
+    }
+}
+
+TEST(TestFileContent, ReportsAFileThatCannotBeOpened) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
+    TempDir dir;
+    const std::string path = dir.WriteFile("secret.txt", "hello");
+    chmod(path.c_str(), 0);
+    const Outcome run = SearchFile(path);
+    ASSERT_FALSE(run.verdict.HasValue());
+    EXPECT_EQ(run.verdict.Error().code, EACCES);
+    EXPECT_EQ(run.verdict.Error().description, "Cannot open \"" + path + "\": Permission denied");
+}
+
+TEST(ReadableFile, ReportsAReadFailureWithTheFileAndTheReason) {
+    TempDir dir;
+    const auto folder = ReadableFile::Open(dir.Path());
+    ASSERT_TRUE(folder.HasValue());
+    EXPECT_FALSE(folder.Value().IsRegular());
+    char byte = 0;
+    const auto read = folder.Value().Read(&byte, 1);
+    ASSERT_FALSE(read.HasValue());
+    EXPECT_EQ(read.Error().code, EISDIR);
+    EXPECT_EQ(read.Error().description, "Cannot read \"" + dir.Path() + "\": Is a directory");
+}
+
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator()));
+}
+
+TEST(TestFileContent, ClosesTheFileOnEveryWayOut) {
+    TempDir dir;
+    const std::string big(3 * kBlockSize, 'x');
+    const std::string paths[] = {dir.WriteFile("small", "abc"), dir.WriteFile("binary", "\x01"),
+                                 dir.WriteFile("big", big), dir.WriteFile("found", kPhrase + big)};
+    const std::size_t before = OpenDescriptors();
+    for (const auto& path : paths) {
+        (void)SearchFile(path);
+        (void)SearchFile(path, kPhrase, CaseMode::Insensitive, 0);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+}  // namespace
+}  // namespace tarnwick

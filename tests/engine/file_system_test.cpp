@@ -1,0 +1,91 @@
+#include "engine/file_system.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::TempDir;
+
+TEST(FileSystem, TellsWhatIsAtAPath) {
+    TempDir dir;
+    const std::string file = dir.WriteFile("a.txt", "x");
+    const std::string folder = dir.MakeFolder("sub");
+    const std::string fifo = dir.MakeFifo("pipe");
+    const std::string linkToFolder = dir.PathOf("link");
+    ASSERT_EQ(symlink(folder.c_str(), linkToFolder.c_str()), 0);
+    EXPECT_EQ(QueryPathKind(file), PathKind::RegularFile);
+    EXPECT_EQ(QueryPathKind(folder), PathKind::Directory);
+    EXPECT_EQ(QueryPathKind(linkToFolder), PathKind::Directory);
+    EXPECT_EQ(QueryPathKind(fifo), PathKind::Other);
+    EXPECT_EQ(QueryPathKind(dir.PathOf("missing")), PathKind::Missing);
+    EXPECT_EQ(QueryPathKind(""), PathKind::Missing);
+    EXPECT_TRUE(IsExistingFile(file));
+    EXPECT_TRUE(IsExistingFile(fifo));
+    EXPECT_FALSE(IsExistingFile(folder));
+    EXPECT_FALSE(IsExistingFile(dir.PathOf("missing")));
+}
+
+TEST(FileSystem, OpensFoldersAndSaysWhyNot) {
+    TempDir dir;
+    const std::string file = dir.WriteFile("a.txt", "x");
+    EXPECT_EQ(OpenFolder(dir.Path() + "//").Value(), dir.Path());
+    EXPECT_EQ(OpenFolder("/").Value(), "/");
+    EXPECT_EQ(OpenFolder("//").Value(), "/");
+    const struct {
+        std::string path;
+        std::string reason;
+    } failures[] = {{dir.PathOf("missing"), "No such file or directory"},
+                    {file, "Not a directory"},
+                    {"", "No such file or directory"}};
+    for (const auto& [path, reason] : failures) {
+        const auto folder = OpenFolder(path);
+        ASSERT_FALSE(folder.HasValue()) << path;
+        EXPECT_EQ(folder.Error().description, "Cannot open folder \"" + path + "\": " + reason);
+        EXPECT_NE(folder.Error().code, 0);
+    }
+}
+
+TEST(FileSystem, ListsFilesDirectlyInsideInCaseInsensitiveOrder) {
+    TempDir dir;
+    for (const char* name : {"b.txt", "A.txt", "a.txt", "C", "_x", ".hidden"})
+        dir.WriteFile(name, "x");
+    dir.MakeFolder("B-folder");
+    dir.WriteFile("B-folder/inner.txt", "x");
+    dir.MakeFifo("pipe");
+    ASSERT_EQ(symlink(dir.PathOf("B-folder").c_str(), dir.PathOf("folder-link").c_str()), 0);
+    ASSERT_EQ(symlink(dir.PathOf("b.txt").c_str(), dir.PathOf("file-link").c_str()), 0);
+    ASSERT_EQ(symlink(dir.PathOf("gone").c_str(), dir.PathOf("dangling").c_str()), 0);
+
+    const auto listed = ListFilesInFolder(dir.Path());
+    ASSERT_TRUE(listed.HasValue());
+    std::vector<std::string> expected;
+    for (const char* name :
+         {".hidden", "A.txt", "a.txt", "b.txt", "C", "dangling", "file-link", "pipe", "_x"}) {
+        expected.push_back(dir.PathOf(name));
+    }
+    EXPECT_EQ(listed.Value(), expected);
+}
+
+TEST(FileSystem, ListingAFolderThatCannotBeOpenedIsAnError) {
+    TempDir dir;
+    const auto listed = ListFilesInFolder(dir.PathOf("missing"));
+    ASSERT_FALSE(listed.HasValue());
+    EXPECT_EQ(listed.Error().description,
+              "Cannot open folder \"" + dir.PathOf("missing") + "\": No such file or directory");
+}
+
+TEST(FileSystem, JoinsWithoutDoublingTheSeparator) {
+    EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
+    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(JoinPath("/", "b"), "/b");
+}
+
+}  // namespace
+}  // namespace tarnwick
