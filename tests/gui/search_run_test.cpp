@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -156,6 +158,33 @@ TEST_F(SearchRunTest, MissingOrEmptyEntryIsReportedOnceAtLine138AndTheRunGoesOn)
     EXPECT_EQ(answerer.Seen()[2].text, kDoneText);
     EXPECT_THAT(Results(), ElementsAre(lacking));
     ExpectIdle();
+}
+
+// A descriptor limit reached is a real open failure, even for the super-user.
+TEST_F(SearchRunTest, FileThatCannotBeOpenedIsReportedAtLine136AndLeftOut) {
+    const QString unopenable = files.Write("1.txt", "abc");
+    AddEntries(form, {unopenable});
+    form.Text1->setText(QStringLiteral("needle"));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // The limit bounds descriptor numbers: open() takes the lowest free one.
+    const int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    rlimit exhausted = saved;
+    exhausted.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
+    ClickStart(form);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    ASSERT_EQ(answerer.Seen().size(), 2u);
+    EXPECT_EQ(answerer.Seen()[0].title, kErrorReportTitle);
+    EXPECT_THAT(answerer.Seen()[0].text.toStdString(),
+                HasSubstr("Cannot open \"" + unopenable.toStdString() + "\": Too many open files\n"
+                          "in Velmora.Form1.PushButton1_Click at line 136"));
+    EXPECT_EQ(answerer.Seen()[1].text, kDoneText);
+    EXPECT_THAT(Results(), IsEmpty());
 }
 
 TEST_F(SearchRunTest, ShortenedFileListIsReportedOnceAtLine130AndEndsTheLoop) {
