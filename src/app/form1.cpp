@@ -5,11 +5,13 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 
 #include "app/app_texts.h"
-#include "app/splash.h"
+#include "platform/background.h"
+#include "platform/frame.h"
 #include "platform/list_view.h"
 #include "platform/system.h"
 #include "platform/twips.h"
@@ -34,27 +36,19 @@ QFont ArialBold(double pointSize) {
 }
 
 template <typename Control>
-Control* Place(Control* control, int left, int top, int width, int height) {
+Control* Place(Control* control, int left, int top, int width, int height,
+               const QString& accessibleName) {
     control->setGeometry(TwipsRect(left, top, width, height));
+    control->setAccessibleName(accessibleName);
     return control;
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setFont(ArialBold(kButtonPointSize));
-    return button;
-}
-
-QGroupBox* MakeFrame(QWidget* parent, const QString& caption) {
-    auto* frame = new QGroupBox(caption, parent);
-    frame->setFont(ArialBold(kControlPointSize));
-    return frame;
 }
 
 }  // namespace
 
 Form1::Form1(StartupEnvironment environment)
-    : m_environment(std::move(environment)), m_pointer(this) {
+    : m_environment(std::move(environment)),
+      m_pointer(this),
+      m_splash(m_environment.programFolder) {
     CreateControls();
     m_search = std::make_unique<SearchRun>(
         SearchControls{this, Text1, Check4, PushButton1, ListView1, ListView2, &m_pointer},
@@ -71,26 +65,88 @@ void Form1::CreateControls() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
+    SetBackground(this, Qt::white);
+    setFont(ArialBold(kControlPointSize));
 
-    ListView1 = Place(new ListView(this), 120, 120, 7800, 1815);
-    Frame1 = Place(MakeFrame(this, kPhraseFrameCaption), 120, 3555, 7800, 760);
-    Text1 = Place(new QLineEdit(QStringLiteral("Text1"), Frame1), 240, 300, 7320, 330);
-    Frame2 = Place(MakeFrame(this, kMatchFrameCaption), 120, 4440, 7800, 700);
-    Check4 = Place(new QCheckBox(kMatchCaseCaption, Frame2), 240, 300, 1335, 255);
-    PushButton1 = Place(MakeButton(this, kStartCaption), 120, 5280, 7800, 405);
-    ListView2 = Place(new ListView(this), 120, 5805, 7800, 1815);
+    ListView1 = Place(new ListView(this), 120, 120, 7800, 1815, kFileListCaption);
+    CreateButtons();
+    Frame1 = Place(new Frame(kPhraseFrameCaption, this), 120, 3555, 7800, 760, kPhraseFrameCaption);
+    Text1 = Place(new QLineEdit(QStringLiteral("Text1"), Frame1), 240, 300, 7320, 330,
+                  kPhraseFrameCaption);
+    Frame2 = Place(new Frame(kMatchFrameCaption, this), 120, 4440, 7800, 700, kMatchFrameCaption);
+    Check4 =
+        Place(new QCheckBox(kMatchCaseCaption, Frame2), 240, 300, 1335, 255, kMatchCaseCaption);
+    ListView2 = Place(new ListView(this), 120, 5805, 7800, 1815, kResultListCaption);
 
     for (ListView* list : {ListView1, ListView2}) {
-        list->setFont(ArialBold(kControlPointSize));
         list->setToolTip(kListToolTip);
     }
-    Text1->setFont(ArialBold(kControlPointSize));
-    Check4->setFont(ArialBold(kControlPointSize));
+    for (QWidget* whiteControl : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+                                  static_cast<QWidget*>(Check4)}) {
+        SetBackground(whiteControl, Qt::white);
+    }
     Check4->setChecked(true);
+    SetTabOrder();
+    TrackPointerMoves();
+}
+
+void Form1::CreateButtons() {
+    const struct {
+        QPushButton* Form1::*button;
+        const QString& caption;
+        int left, top, width;
+    } buttons[] = {
+        {&Form1::PushButton7, kAddFilesCaption, 120, 2010, 3840},
+        {&Form1::PushButton3, kAddFolderCaption, 4080, 2010, 3840},
+        {&Form1::PushButton8, kLoadListCaption, 120, 2535, 3840},
+        {&Form1::PushButton9, kClearFileListCaption, 4080, 2535, 3840},
+        {&Form1::PushButton5, kRemoveContainingCaption, 120, 3060, 3840},
+        {&Form1::PushButton10, kRemoveNotContainingCaption, 4080, 3060, 3840},
+        {&Form1::PushButton1, kStartCaption, 120, 5280, 7800},
+        {&Form1::PushButton2, kSaveResultsCaption, 120, 7725, 3840},
+        {&Form1::PushButton4, kCopyResultsCaption, 4080, 7710, 3840},
+        {&Form1::PushButton17, kDeleteContainingCaption, 120, 8250, 3840},
+        {&Form1::PushButton11, kDeleteNotContainingCaption, 4080, 8250, 3840},
+        {&Form1::PushButton6, kClearResultsCaption, 120, 8775, 7800},
+    };
+    constexpr int kButtonHeight = 405;
+    for (const auto& spec : buttons) {
+        auto* button = new QPushButton(spec.caption, this);
+        Place(button, spec.left, spec.top, spec.width, kButtonHeight, spec.caption);
+        button->setFont(ArialBold(kButtonPointSize));
+        SetBackground(button, Qt::white);
+        this->*spec.button = button;
+    }
+}
+
+void Form1::SetTabOrder() {
+    const QWidget* order[] = {ListView1,   ListView2,   PushButton9,  PushButton1,
+                              PushButton2, PushButton6, PushButton17, PushButton11,
+                              Text1,       Check4,      PushButton4,  PushButton7,
+                              PushButton3, PushButton8, PushButton5,  PushButton10};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+    }
+}
+
+void Form1::TrackPointerMoves() {
+    setMouseTracking(true);
+    installEventFilter(this);
+    for (QWidget* control : findChildren<QWidget*>()) {
+        control->setMouseTracking(true);
+        control->installEventFilter(this);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        // A move that a control ignores reaches its parents too; the control
+        // under the pointer decides.
+        const QPoint pointer = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        const bool overButton = qobject_cast<QPushButton*>(childAt(mapFromGlobal(pointer)));
+        m_pointer.HoverOver(overButton ? PointerState::Hand : PointerState::Default);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::Form_Load() {
@@ -101,7 +157,7 @@ void Form1::Form_Load() {
     setWindowIcon(QIcon(QStringLiteral(":/tarnwick.png")));
     LoadHandPointer();
     OpenHomePageByChance(m_environment);
-    SplashShow();
+    m_splash.SplashShow();
     ListView1->AddColumn(kFileListCaption, kColumnWidthTwips);
     ListView2->AddColumn(kResultListCaption, kColumnWidthTwips);
 }

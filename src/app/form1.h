@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/splash.h"
 #include "app/startup.h"
 #include "platform/window_pointer.h"
 
@@ -23,26 +24,42 @@ public:
     ~Form1() override;
 
     ListView* ListView1 = nullptr;
-    ListView* ListView2 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+    QPushButton* PushButton9 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton10 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QCheckBox* Check4 = nullptr;
     QPushButton* PushButton1 = nullptr;
+    ListView* ListView2 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton17 = nullptr;
+    QPushButton* PushButton11 = nullptr;
+    QPushButton* PushButton6 = nullptr;
 
     WindowPointer& Pointer() { return m_pointer; }
     const SearchRun& Search() const { return *m_search; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
+    void CreateButtons();
+    void SetTabOrder();
+    void TrackPointerMoves();
     void Form_Load();
     void LoadHandPointer();
 
     StartupEnvironment m_environment;
     WindowPointer m_pointer;
+    Splash m_splash;
     std::unique_ptr<SearchRun> m_search;
 };
 

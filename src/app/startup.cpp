@@ -14,6 +14,7 @@
 #include <random>
 
 #include "app/app_texts.h"
+#include "platform/background.h"
 #include "platform/system.h"
 
 namespace tarnwick {
@@ -23,13 +24,6 @@ namespace {
 bool TakesSkinBackground(const QWidget* control) {
     return qobject_cast<const QGroupBox*>(control) || qobject_cast<const QCheckBox*>(control) ||
            qobject_cast<const QRadioButton*>(control) || qobject_cast<const QLabel*>(control);
-}
-
-void SetBackground(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,6 +15,13 @@ namespace tarnwick {
 
 void YieldToEventLoop() {
     QCoreApplication::processEvents();
+}
+
+void PauseSeconds(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::milliseconds(std::llround(seconds * 1000)), &loop,
+                       &QEventLoop::quit);
+    loop.exec();
 }
 
 void EndProcessNow() {

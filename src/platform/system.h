@@ -8,6 +8,10 @@ namespace tarnwick {
 // Processes every pending event of the event loop, then returns.
 void YieldToEventLoop();
 
+// Waits for the given time while the event loop runs, so windows stay
+// painted and responsive. Elapsed time counts, not the time of day.
+void PauseSeconds(double seconds);
+
 // Ends the process at once with exit code 0: no handler, dialog or operation
 // still running gets to finish.
 [[noreturn]] void EndProcessNow();

@@ -15,7 +15,19 @@ QList<QWidget*> WindowAndControls(QWidget* window) {
 WindowPointer::WindowPointer(QWidget* window) : m_window(window) {}
 
 void WindowPointer::Set(PointerState state) {
-    m_state = state;
+    if (state != m_state) {
+        m_state = state;
+        Show(state);
+    }
+}
+
+void WindowPointer::HoverOver(PointerState stateForControl) {
+    if (m_state != PointerState::Busy) {
+        Set(stateForControl);
+    }
+}
+
+void WindowPointer::Show(PointerState state) {
     switch (state) {
         case PointerState::Default:
             RestoreUsualPointers();

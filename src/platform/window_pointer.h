@@ -21,12 +21,17 @@ public:
     PointerState State() const { return m_state; }
     void Set(PointerState state);
 
+    // The hover rule: a move over a control switches between hand and
+    // default, unless a long operation keeps the wait pointer.
+    void HoverOver(PointerState stateForControl);
+
     // The image shown in the hand state; without one the platform's pointing
     // hand is shown.
     void SetHandImage(const QCursor& image) { m_handImage = image; }
     bool HasHandImage() const { return m_handImage.has_value(); }
 
 private:
+    void Show(PointerState state);
     void ShowEverywhere(const QCursor& cursor);
     void RestoreUsualPointers();
 

@@ -56,45 +56,31 @@ TEST(Startup, EachListHasOneColumnSevenThousandTwipsWide) {
     }
 }
 
-TEST(Startup, ControlsSitAtTheirTwipsPositions) {
-    auto made = MakeForm();
-    Form1& form = *made->form;
-    EXPECT_EQ(form.size(), QSize(536, 619));
-    const std::pair<QWidget*, QRect> expected[] = {
-        {form.ListView1, TwipsRect(120, 120, 7800, 1815)},
-        {form.Frame1, TwipsRect(120, 3555, 7800, 760)},
-        {form.Text1, TwipsRect(240, 300, 7320, 330)},
-        {form.Frame2, TwipsRect(120, 4440, 7800, 700)},
-        {form.Check4, TwipsRect(240, 300, 1335, 255)},
-        {form.PushButton1, TwipsRect(120, 5280, 7800, 405)},
-        {form.ListView2, TwipsRect(120, 5805, 7800, 1815)},
-    };
-    for (const auto& [control, rect] : expected) {
-        EXPECT_EQ(control->geometry(), rect) << control->metaObject()->className();
-    }
-    EXPECT_EQ(form.Text1->parentWidget(), form.Frame1);
-    EXPECT_EQ(form.Check4->parentWidget(), form.Frame2);
-}
-
-TEST(Startup, SkinFileRecoloursFramesAndCheckBoxAndStylesTheWindow) {
-    const QByteArray styleSheet = "QToolTip { color: rgb(1, 2, 3); }";
+TEST(Startup, SkinFileRecoloursTheWindowFramesAndCheckBoxOnly) {
     auto made = MakeForm([&](StartupEnvironment&, const TempFolder& programFolder) {
-        programFolder.Write("x/o.cjs", styleSheet);
+        programFolder.Write("x/o.cjs", "QToolTip { color: rgb(1, 2, 3); }");
     });
     Form1& form = *made->form;
     const QColor buttonFace = QPalette().color(QPalette::Button);
 
-    EXPECT_EQ(form.styleSheet(), QString::fromUtf8(styleSheet));
     for (const QWidget* recoloured :
          {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Frame1),
           static_cast<QWidget*>(form.Frame2), static_cast<QWidget*>(form.Check4)}) {
         EXPECT_EQ(Background(recoloured), buttonFace) << recoloured->metaObject()->className();
     }
     for (const QWidget* keeps :
-         {static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.Text1),
-          static_cast<QWidget*>(form.ListView1)}) {
+         {static_cast<QWidget*>(form.Text1), static_cast<QWidget*>(form.ListView1)}) {
         EXPECT_FALSE(keeps->testAttribute(Qt::WA_SetPalette)) << keeps->metaObject()->className();
     }
+}
+
+TEST(Startup, SkinFileIsAppliedAsTheWindowsStyleSheet) {
+    const QByteArray styleSheet = "QPushButton { color: rgb(1, 2, 3); }";
+    auto made = MakeForm([&](StartupEnvironment&, const TempFolder& programFolder) {
+        programFolder.Write("x/o.cjs", styleSheet);
+    });
+    EXPECT_EQ(made->form->styleSheet(), QString::fromUtf8(styleSheet));
+    EXPECT_EQ(made->form->PushButton6->palette().color(QPalette::ButtonText), QColor(1, 2, 3));
 }
 
 TEST(Startup, SkinPathThatIsAFolderLeavesTheWindowWhite) {
@@ -102,6 +88,7 @@ TEST(Startup, SkinPathThatIsAFolderLeavesTheWindowWhite) {
         programFolder.MakeFolder("x/o.cjs");
     });
     EXPECT_EQ(Background(made->form.get()), QColor(Qt::white));
+    EXPECT_EQ(Background(made->form->PushButton1), QColor(Qt::white));
     EXPECT_TRUE(made->form->styleSheet().isEmpty());
 }
 

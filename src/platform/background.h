@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QColor>
+
+class QWidget;
+
+namespace tarnwick {
+
+// Fills the widget's background with colour. Buttons and check boxes paint
+// their background in the button role, other widgets in the window role.
+void SetBackground(QWidget* widget, const QColor& colour);
+
+}  // namespace tarnwick
