@@ -10,7 +10,7 @@
 #include <QPushButton>
 
 #include "app/app_texts.h"
-#include "platform/background.h"
+#include "platform/appearance.h"
 #include "platform/frame.h"
 #include "platform/list_view.h"
 #include "platform/system.h"
@@ -27,13 +27,6 @@ constexpr int kClientHeightTwips = 9285;
 constexpr int kColumnWidthTwips = 7000;
 constexpr double kButtonPointSize = 11.25;
 constexpr double kControlPointSize = 9;
-
-QFont ArialBold(double pointSize) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(pointSize);
-    font.setBold(true);
-    return font;
-}
 
 template <typename Control>
 Control* Place(Control* control, int left, int top, int width, int height,

@@ -9,7 +9,7 @@
 
 #include "app/app_texts.h"
 #include "app/startup.h"
-#include "platform/background.h"
+#include "platform/appearance.h"
 #include "platform/system.h"
 #include "platform/twips.h"
 
@@ -23,15 +23,12 @@ constexpr int kCheckWidthTwips = 4215;
 constexpr int kCheckHeightTwips = 375;
 constexpr int kCheckGapTwips = 20;
 constexpr int kLineInsetTwips = 10;
+constexpr double kCheckPointSize = 9;
 const QString kShowAgainKey = QStringLiteral("Tarnwick/ShowAgain");
 const QString kSplashFolder = QStringLiteral("/Splash/");
 
 QSize PixelsToTwips(QSize pixels) {
     return pixels * static_cast<int>(kTwipsPerPixel);
-}
-
-QRect ToPixels(const QRect& twips) {
-    return TwipsRect(twips.left(), twips.top(), twips.width(), twips.height());
 }
 
 // The left and top lines lie on the window's edges, the right and bottom ones
@@ -84,10 +81,7 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindow
     Image1 = new QLabel(this);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Check1 = new QCheckBox(kHideSplashCaption, this);
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(9);
-    font.setBold(true);
-    Check1->setFont(font);
+    Check1->setFont(ArialBold(kCheckPointSize));
     SetBackground(Check1, Qt::white);
     Check1->setAccessibleName(kHideSplashCaption);
     QObject::connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });
@@ -96,9 +90,9 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindow
 void SplashWindow::ShowPicture(const QPixmap& picture) {
     const SplashLayout layout = LayoutSplash(PixelsToTwips(picture.size()));
     Image1->setPixmap(picture);
-    Image1->setGeometry(ToPixels(layout.image));
+    Image1->setGeometry(TwipsToPixels(layout.image));
     setFixedSize(TwipsToPixels(layout.window.width()), TwipsToPixels(layout.window.height()));
-    Check1->setGeometry(ToPixels(layout.checkBox));
+    Check1->setGeometry(TwipsToPixels(layout.checkBox));
     delete m_frameLines;
     m_frameLines =
         new FrameLines(this, TwipsToPixels(layout.rightLineX), TwipsToPixels(layout.bottomLineY));

@@ -14,7 +14,7 @@
 #include <random>
 
 #include "app/app_texts.h"
-#include "platform/background.h"
+#include "platform/appearance.h"
 #include "platform/system.h"
 
 namespace tarnwick {

@@ -15,4 +15,8 @@ inline QRect TwipsRect(int left, int top, int width, int height) {
     return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
+inline QRect TwipsToPixels(const QRect& twips) {
+    return TwipsRect(twips.left(), twips.top(), twips.width(), twips.height());
+}
+
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "platform/background.h"
+#include "platform/appearance.h"
 
 #include <QWidget>
 
@@ -9,6 +9,13 @@ void SetBackground(QWidget* widget, const QColor& colour) {
     palette.setColor(widget->backgroundRole(), colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+QFont ArialBold(double pointSize) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
 }
 
 }  // namespace tarnwick
