@@ -96,6 +96,41 @@ Utf8Char DecodeUtf8(std::string_view text) {
     return {codePoint, length, true};
 }
 
+Utf8Char DecodeFoldedChar(std::string_view text) {
+    constexpr char32_t kMalformedBase = 0x110000;
+    Utf8Char character = DecodeUtf8(text);
+    if (!character.valid) {
+        character.codePoint += kMalformedBase;
+    } else if (InRange(character.codePoint, 'a', 'z')) {
+        character.codePoint -= 32;
+    } else if (character.codePoint >= 0x80) {
+        character.codePoint = SimpleLower(character.codePoint);
+    }
+    return character;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t offset = 0; offset < text.size();) {
+        if (static_cast<unsigned char>(text[offset]) < 0x80) {
+            ++offset;
+            continue;
+        }
+        const Utf8Char character = DecodeUtf8(text.substr(offset));
+        if (!character.valid) return false;
+        offset += character.length;
+    }
+    return true;
+}
+
+std::size_t CountUtf8Chars(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t offset = 0; offset < text.size(); ++count) {
+        const bool ascii = static_cast<unsigned char>(text[offset]) < 0x80;
+        offset += ascii ? 1 : DecodeUtf8(text.substr(offset)).length;
+    }
+    return count;
+}
+
 std::string EncodeUtf8(char32_t c) {
     std::string out;
     const auto push = [&](char32_t bits) { out.push_back(static_cast<char>(bits)); };

@@ -16,6 +16,17 @@ struct Utf8Char {
 
 Utf8Char DecodeUtf8(std::string_view text);
 
+// DecodeUtf8 with the code point folded so that characters differing only in
+// letter case are equal: ASCII letters fold to upper case, other letters to
+// their simple lower case, and a malformed byte to a value outside Unicode, so
+// it equals only the same malformed byte.
+Utf8Char DecodeFoldedChar(std::string_view text);
+
+bool IsValidUtf8(std::string_view text);
+
+// Characters (code points) in text; a malformed byte counts as one.
+std::size_t CountUtf8Chars(std::string_view text);
+
 std::string EncodeUtf8(char32_t codePoint);
 
 // The simple lower-case partner of a letter, or the code point itself.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "engine/case_fold.h"
 #include "engine/readable_file.h"
 
 #ifdef _WIN32
@@ -25,41 +26,31 @@ namespace tarnwick {
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 SystemError FolderError(const std::string& path, int code) {
     return {code, "Cannot open folder \"" + path + "\": " + std::strerror(code)};
 }
 
-// Folding to upper case, as the file systems this order copies do, puts "_"
-// and the other symbols between "Z" and "a" after every letter.
-unsigned char FoldAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? c - 32 : c;
+// Compares the case-folded characters; folding ASCII to upper case, as the
+// file systems this order copies do, puts "_" and the other symbols between
+// "Z" and "a" after every letter.
+int CompareIgnoringCase(std::string_view left, std::string_view right) {
+    std::size_t l = 0;
+    std::size_t r = 0;
+    while (l < left.size() && r < right.size()) {
+        const Utf8Char a = DecodeFoldedChar(left.substr(l));
+        const Utf8Char b = DecodeFoldedChar(right.substr(r));
+        if (a.codePoint != b.codePoint) return a.codePoint < b.codePoint ? -1 : 1;
+        l += a.length;
+        r += b.length;
+    }
+    if (l < left.size()) return 1;
+    return r < right.size() ? -1 : 0;
 }
 
-bool NameLess(const std::string& left, const std::string& right) {
-    const auto folded = [](char a, char b) {
-        return FoldAscii(static_cast<unsigned char>(a)) < FoldAscii(static_cast<unsigned char>(b));
-    };
-    if (std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
-                                     folded)) {
-        return true;
-    }
-    if (std::lexicographical_compare(right.begin(), right.end(), left.begin(), left.end(),
-                                     folded)) {
-        return false;
-    }
-    return left < right;
-}
-
-std::string WithoutTrailingSeparators(const std::string& path) {
-    const auto last = path.find_last_not_of(kSeparator);
-    if (last == std::string::npos) return std::string(1, kSeparator);
-    return path.substr(0, last + 1);
+bool IsFolderOrLinkToFolder(const std::string& folder, const FolderEntry& entry) {
+    if (entry.type == EntryType::Folder) return true;
+    if (entry.type == EntryType::Other) return false;
+    return QueryPathKind(JoinPath(folder, std::string(entry.name))) == PathKind::Directory;
 }
 
 #ifndef _WIN32
@@ -67,10 +58,29 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-bool IsDirectoryEntry(const std::string& folder, const dirent& entry) {
-    if (entry.d_type == DT_DIR) return true;
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
-    return QueryPathKind(JoinPath(folder, entry.d_name)) == PathKind::Directory;
+EntryType EntryTypeOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) return EntryType::Folder;
+    if (S_ISLNK(mode)) return EntryType::SymbolicLink;
+    return EntryType::Other;
+}
+
+// d_type spares a system call per entry; only file systems that leave it
+// unknown cost an lstat.
+EntryType EntryTypeOf(DIR* dir, const dirent& entry) {
+    switch (entry.d_type) {
+        case DT_DIR:
+            return EntryType::Folder;
+        case DT_LNK:
+            return EntryType::SymbolicLink;
+        case DT_UNKNOWN: {
+            struct stat info {};
+            if (fstatat(dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                return EntryType::Unreadable;
+            return EntryTypeOfMode(info.st_mode);
+        }
+        default:
+            return EntryType::Other;
+    }
 }
 
 // 0 when path is a folder, otherwise the error number that says why not.
@@ -80,6 +90,12 @@ int FolderStatus(const std::string& path) {
     return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
 }
 #else
+EntryType EntryTypeOfStatus(const std::filesystem::file_status& status) {
+    if (std::filesystem::is_symlink(status)) return EntryType::SymbolicLink;
+    if (std::filesystem::is_directory(status)) return EntryType::Folder;
+    return EntryType::Other;
+}
+
 int FolderStatus(const std::string& path) {
     std::error_code error;
     const auto status = std::filesystem::status(std::filesystem::u8path(path), error);
@@ -99,20 +115,28 @@ PathKind QueryPathKind(const std::string& path) {
     return PathKind::Other;
 }
 
-Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder) {
+bool IsNameRefused(const std::string& path) {
+    if (path.find('\0') != std::string::npos) return true;
+    struct stat info {};
+    return stat(path.c_str(), &info) != 0 && (errno == ENAMETOOLONG || errno == EILSEQ);
+}
+
+EntryType QueryEntryType(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || lstat(path.c_str(), &info) != 0) return EntryType::Unreadable;
+    return EntryTypeOfMode(info.st_mode);
+}
+
+int ForEachFolderEntry(const std::string& folder,
+                       const std::function<void(const FolderEntry&)>& visit) {
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-    if (!dir) return FolderError(folder, errno);
-    std::vector<std::string> names;
+    if (!dir) return errno;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || IsDirectoryEntry(folder, *entry)) continue;
-        names.emplace_back(name);
+        if (name == "." || name == "..") continue;
+        visit({name, EntryTypeOf(dir.get(), *entry)});
     }
-    std::sort(names.begin(), names.end(), NameLess);
-    std::vector<std::string> paths;
-    paths.reserve(names.size());
-    for (const auto& name : names) paths.push_back(JoinPath(folder, name));
-    return paths;
+    return 0;
 }
 #else
 PathKind QueryPathKind(const std::string& path) {
@@ -124,20 +148,63 @@ PathKind QueryPathKind(const std::string& path) {
     return PathKind::Other;
 }
 
-Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder) {
+bool IsNameRefused(const std::string& path) {
+    if (path.find('\0') != std::string::npos) return true;
+    std::error_code error;
+    std::filesystem::status(std::filesystem::u8path(path), error);
+    return error == std::errc::filename_too_long || error == std::errc::invalid_argument;
+}
+
+EntryType QueryEntryType(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(std::filesystem::u8path(path), error);
+    if (path.empty() || error) return EntryType::Unreadable;
+    return EntryTypeOfStatus(status);
+}
+
+int ForEachFolderEntry(const std::string& folder,
+                       const std::function<void(const FolderEntry&)>& visit) {
     std::error_code error;
     std::filesystem::directory_iterator it(std::filesystem::u8path(folder), error);
-    if (error) return FolderError(folder, ENOENT);
-    std::vector<std::string> names;
+    if (error) return ENOENT;
     for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-        if (!it->is_directory(error)) names.push_back(it->path().filename().string());
+        const std::string name = it->path().filename().string();
+        const auto status = it->symlink_status(error);
+        visit({name, error ? EntryType::Unreadable : EntryTypeOfStatus(status)});
     }
-    std::sort(names.begin(), names.end(), NameLess);
+    return 0;
+}
+#endif
+
+Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    const int code = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+        if (!IsFolderOrLinkToFolder(folder, entry)) names.emplace_back(entry.name);
+    });
+    if (code != 0) return FolderError(folder, code);
+    SortByName(names);
     std::vector<std::string> paths;
+    paths.reserve(names.size());
     for (const auto& name : names) paths.push_back(JoinPath(folder, name));
     return paths;
 }
-#endif
+
+bool NameLess(std::string_view left, std::string_view right) {
+    const int folded = CompareIgnoringCase(left, right);
+    return folded != 0 ? folded < 0 : left < right;
+}
+
+void SortByName(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(), [](const std::string& left, const std::string& right) {
+        return NameLess(left, right);
+    });
+}
+
+std::string WithoutTrailingSeparators(const std::string& path) {
+    const auto last = path.find_last_not_of(kPathSeparator);
+    if (last == std::string::npos) return std::string(1, kPathSeparator);
+    return path.substr(0, last + 1);
+}
 
 bool IsExistingFile(const std::string& path) {
     const PathKind kind = QueryPathKind(path);
@@ -234,8 +301,8 @@ void ReadableFile::AdviseSequential() const {
 #endif
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == kSeparator) return folder + name;
-    return folder + kSeparator + name;
+    if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
+    return folder + kPathSeparator + name;
 }
 
 }  // namespace tarnwick

@@ -1,17 +1,29 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/expected.h"
 
 namespace tarnwick {
 
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
 // What is at path, following symbolic links. Never fails: anything that
 // cannot be queried is Missing.
 PathKind QueryPathKind(const std::string& path);
+
+// True when the system refuses the name itself (too long, not a valid
+// character sequence), whether or not anything is there.
+bool IsNameRefused(const std::string& path);
 
 // True for anything that exists and is not a folder.
 bool IsExistingFile(const std::string& path);
@@ -25,5 +37,32 @@ Expected<std::string> OpenFolder(const std::string& path);
 Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+std::string WithoutTrailingSeparators(const std::string& path);
+
+// What an entry is in itself: a symbolic link is reported as a link, never as
+// what it points to. Unreadable when its attributes cannot be read.
+enum class EntryType { Folder, SymbolicLink, Other, Unreadable };
+
+struct FolderEntry {
+    std::string_view name;
+    EntryType type = EntryType::Other;
+};
+
+// The type of the entry at path itself. Pass a path without trailing
+// separators: with one, the system resolves a link to a folder.
+EntryType QueryEntryType(const std::string& path);
+
+// Hands every entry of folder except "." and ".." to visit, in the order the
+// file system keeps them. The folder is closed before this returns, so a
+// caller that walks a tree holds at most one enumeration open. Returns 0 when
+// the folder could be listed, otherwise the error number that says why not.
+int ForEachFolderEntry(const std::string& folder,
+                       const std::function<void(const FolderEntry&)>& visit);
+
+// Folder listings are shown in this order: case-insensitive, ties broken by
+// the bytes, so the order is total and the same on every run.
+bool NameLess(std::string_view left, std::string_view right);
+void SortByName(std::vector<std::string>& names);
 
 }  // namespace tarnwick

@@ -1,0 +1,134 @@
+#include "engine/folder_walk.h"
+
+#include <utility>
+
+#include "engine/case_fold.h"
+#include "engine/file_system.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool IsHidden(std::string_view name) {
+    return !name.empty() && name.front() == '.';
+}
+
+// Only a real folder is entered: a link to a folder is never followed, so a
+// link loop cannot make the walk endless.
+bool IsWalkedSubfolder(const FolderEntry& entry) {
+    return entry.type == EntryType::Folder && !IsHidden(entry.name) && IsValidUtf8(entry.name);
+}
+
+std::vector<std::string> SubfoldersOf(const std::string& folder,
+                                      const std::function<void()>& yield) {
+    std::vector<std::string> names;
+    yield();
+    ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+        yield();
+        if (IsWalkedSubfolder(entry)) names.emplace_back(entry.name);
+    });
+    SortByName(names);
+    for (auto& name : names) name = folder + name + kPathSeparator;
+    return names;
+}
+
+void AppendAll(std::vector<std::string>& to, std::vector<std::string>&& from) {
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+bool IsListedFile(const std::string& folder, const FolderEntry& entry) {
+    switch (entry.type) {
+        case EntryType::Other:
+            return true;
+        case EntryType::SymbolicLink: {
+            const PathKind target = QueryPathKind(JoinPath(folder, std::string(entry.name)));
+            return target == PathKind::RegularFile || target == PathKind::Other;
+        }
+        default:
+            return false;
+    }
+}
+
+bool MatchesPlainWildcard(std::string_view name, std::string_view pattern) {
+    constexpr std::size_t kNoStar = std::string_view::npos;
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t afterStar = kNoStar;
+    std::size_t starMatchEnd = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            afterStar = ++p;
+            starMatchEnd = n;
+            continue;
+        }
+        const Utf8Char nameChar = DecodeFoldedChar(name.substr(n));
+        if (p < pattern.size()) {
+            const Utf8Char patternChar = DecodeFoldedChar(pattern.substr(p));
+            if (pattern[p] == '?' || patternChar.codePoint == nameChar.codePoint) {
+                p += patternChar.length;
+                n += nameChar.length;
+                continue;
+            }
+        }
+        if (afterStar == kNoStar) return false;
+        starMatchEnd += DecodeUtf8(name.substr(starMatchEnd)).length;
+        n = starMatchEnd;
+        p = afterStar;
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+std::string_view BaseName(std::string_view path) {
+    const auto lastSeparator = path.find_last_of(kPathSeparator);
+    return lastSeparator == std::string_view::npos ? path : path.substr(lastSeparator + 1);
+}
+
+bool HoldsVisibleEntry(const std::string& folder) {
+    bool found = false;
+    ForEachFolderEntry(folder, [&](const FolderEntry& entry) { found |= !IsHidden(entry.name); });
+    return found;
+}
+
+}  // namespace
+
+void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
+                       const std::function<void()>& yield) {
+    std::vector<std::string> found;
+    for (const std::string& folder : folderList) AppendAll(found, SubfoldersOf(folder, yield));
+    for (std::size_t next = 0; recurse && next < found.size(); ++next)
+        AppendAll(found, SubfoldersOf(found[next], yield));
+    folderList.reserve(folderList.size() + found.size());
+    for (auto& folder : found) {
+        yield();
+        folderList.push_back(std::move(folder));
+    }
+}
+
+std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern) {
+    std::vector<std::string> names;
+    ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
+        if (IsValidUtf8(entry.name) && MatchesWildcard(entry.name, pattern) &&
+            IsListedFile(folderPath, entry)) {
+            names.emplace_back(entry.name);
+        }
+    });
+    SortByName(names);
+    return names;
+}
+
+bool MatchesWildcard(std::string_view name, std::string_view pattern) {
+    if (MatchesPlainWildcard(name, pattern)) return true;
+    return pattern.ends_with(".*") &&
+           MatchesPlainWildcard(name, pattern.substr(0, pattern.size() - 2));
+}
+
+bool IsDroppedFolder(const std::string& path) {
+    if (path.empty()) return false;
+    const std::string withoutSeparators = WithoutTrailingSeparators(path);
+    if (IsHidden(BaseName(withoutSeparators))) return false;
+    if (QueryEntryType(withoutSeparators) != EntryType::Folder) return false;
+    return path.back() != kPathSeparator || HoldsVisibleEntry(path);
+}
+
+}  // namespace tarnwick

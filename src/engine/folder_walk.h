@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+// Appends to folderList every subfolder of the folders already in it (at any
+// depth when recurse is set), each as its path, the name and a separator;
+// every element of folderList ends in a separator. The tree is walked level
+// by level with one folder enumeration open at a time; within a folder,
+// subfolders come in name order. Hidden folders, links to folders, names
+// that are not valid UTF-8 and folders that cannot be listed are left out.
+// yield is called when a folder's enumeration starts, before each entry and
+// before each folder appended.
+void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
+                       const std::function<void()>& yield);
+
+// Names of the entries directly in folderPath that are not folders (hidden
+// ones included, links to folders and dangling links left out) and match
+// pattern, in name order. A folder that cannot be listed gives no names.
+std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern);
+
+// Wildcard match that ignores letter case: "*" matches any run of
+// characters, "?" exactly one, and a trailing ".*" also matches the end of a
+// name, so "*.*" matches names without a dot.
+bool MatchesWildcard(std::string_view name, std::string_view pattern);
+
+// Whether a dropped path is walked as a folder: a real, visible folder (not a
+// link to one) that, when the path ends in a separator, holds a visible entry.
+bool IsDroppedFolder(const std::string& path);
+
+}  // namespace tarnwick

@@ -1,0 +1,82 @@
+#include "engine/path_text.h"
+
+#include "engine/file_system.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool IsSeparatorPairAt(std::string_view text, std::size_t position) {
+    return position + 1 < text.size() && text[position] == kPathSeparator &&
+           text[position + 1] == kPathSeparator;
+}
+
+std::vector<std::string_view> CutAtNul(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    if (text.empty()) return pieces;
+    std::size_t start = 0;
+    for (std::size_t nul; (nul = text.find('\0', start)) != std::string_view::npos;
+         start = nul + 1) {
+        pieces.push_back(text.substr(start, nul - start));
+    }
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+// A line feed inside a line read up to a carriage return ends an entry too.
+void AppendLineEntries(std::string_view line, std::vector<std::string>& entries) {
+    std::size_t start = 0;
+    for (std::size_t lineFeed; (lineFeed = line.find('\n', start)) != std::string_view::npos;
+         start = lineFeed + 1) {
+        entries.emplace_back(line.substr(start, lineFeed - start));
+    }
+    entries.emplace_back(line.substr(start));
+}
+
+}  // namespace
+
+std::string RepairSeparators(std::string_view path) {
+    std::string repaired;
+    repaired.reserve(path.size());
+    std::size_t position = 0;
+    if (IsSeparatorPairAt(path, 0)) {
+        repaired.append(path.substr(0, 2));
+        position = 2;
+    }
+    while (position < path.size()) {
+        repaired.push_back(path[position]);
+        position += IsSeparatorPairAt(path, position) ? 2 : 1;
+    }
+    return repaired;
+}
+
+std::vector<std::string> SplitSelection(std::string_view selection) {
+    const std::vector<std::string_view> pieces = CutAtNul(selection);
+    if (pieces.size() <= 1) return {pieces.begin(), pieces.end()};
+    std::vector<std::string> paths;
+    paths.reserve(pieces.size() - 1);
+    // JoinPath adds no separator to a folder that ends in one, so the root
+    // "/" gives "/a.txt" rather than a "//a.txt" that the repair would keep.
+    const std::string folder(pieces.front());
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        paths.push_back(RepairSeparators(JoinPath(folder, std::string(pieces[i]))));
+    return paths;
+}
+
+std::vector<std::string> SplitListFileLines(std::string_view content) {
+    std::vector<std::string> entries;
+    std::size_t position = 0;
+    while (position < content.size()) {
+        const std::size_t carriageReturn = content.find('\r', position);
+        if (carriageReturn == std::string_view::npos) {
+            AppendLineEntries(content.substr(position), entries);
+            break;
+        }
+        AppendLineEntries(content.substr(position, carriageReturn - position), entries);
+        position = carriageReturn + 1;
+        if (position < content.size() && content[position] == '\n') ++position;
+    }
+    return entries;
+}
+
+}  // namespace tarnwick

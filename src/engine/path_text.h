@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+// Replaces each pair of consecutive separators, scanned from the left and not
+// overlapping, by one separator; a leading pair stays, so a network path
+// stays one.
+std::string RepairSeparators(std::string_view path);
+
+// The paths of an open dialog's selection text: one path as it is, or a
+// folder and names separated by NUL characters, each name joined to the
+// folder and repaired.
+std::vector<std::string> SplitSelection(std::string_view selection);
+
+// The entries of a list file, one per line. A line ends at a CR, at a CR LF
+// or at an LF; an LF at the very end leaves an empty last entry, while a
+// final CR or CR LF does not. Entries are kept exactly as written.
+std::vector<std::string> SplitListFileLines(std::string_view content);
+
+}  // namespace tarnwick

@@ -1,0 +1,64 @@
+#include "engine/path_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+using Paths = std::vector<std::string>;
+using namespace std::string_literals;
+
+TEST(RepairSeparators, HalvesPairsButKeepsALeadingPair) {
+    const struct {
+        const char* path;
+        const char* repaired;
+    } cases[] = {
+        {"/a//b", "/a/b"},
+        {"//srv/x//y", "//srv/x/y"},
+        {"/a///b", "/a//b"},
+        {"/a////b", "/a//b"},
+        {"/a/b/", "/a/b/"},
+        {"a//", "a/"},
+        {"", ""},
+    };
+    for (const auto& [path, repaired] : cases) EXPECT_EQ(RepairSeparators(path), repaired) << path;
+}
+
+TEST(SplitSelection, JoinsTheFolderToEachName) {
+    const struct {
+        std::string selection;
+        Paths paths;
+    } cases[] = {
+        {"", {}},
+        {"/data//a.txt", {"/data//a.txt"}},
+        {"/data\0a.txt\0b.txt\0c.txt"s, {"/data/a.txt", "/data/b.txt", "/data/c.txt"}},
+        {"/\0a.txt\0b.txt"s, {"/a.txt", "/b.txt"}},
+        {"//srv/share\0a.txt\0b//c"s, {"//srv/share/a.txt", "//srv/share/b/c"}},
+    };
+    for (const auto& [selection, paths] : cases) EXPECT_EQ(SplitSelection(selection), paths);
+}
+
+TEST(SplitListFileLines, EndsLinesAtCrCrLfAndLf) {
+    const struct {
+        std::string content;
+        Paths entries;
+    } cases[] = {
+        {"", {}},
+        {"/t/1.txt\r\n/t/2.txt\r\n", {"/t/1.txt", "/t/2.txt"}},
+        {"/t/1.txt\n/t/2.txt\n", {"/t/1.txt", "/t/2.txt", ""}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\nb\r\nc\rd", {"a", "b", "c", "d"}},
+        {"a\n\r\n", {"a", ""}},
+        {"\r\r\n", {"", ""}},
+        {"  x \r\n", {"  x "}},
+    };
+    for (const auto& [content, entries] : cases)
+        EXPECT_EQ(SplitListFileLines(content), entries) << ::testing::PrintToString(content);
+}
+
+}  // namespace
+}  // namespace tarnwick
