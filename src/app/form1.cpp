@@ -10,11 +10,15 @@
 #include <QPushButton>
 
 #include "app/app_texts.h"
+#include "filelist/add_files.h"
+#include "filelist/add_folder.h"
+#include "filelist/list_filters.h"
 #include "platform/appearance.h"
 #include "platform/frame.h"
 #include "platform/list_view.h"
 #include "platform/system.h"
 #include "platform/twips.h"
+#include "results/save_and_copy.h"
 #include "search/search_run.h"
 #include "search/search_texts.h"
 
@@ -46,8 +50,7 @@ Form1::Form1(StartupEnvironment environment)
     m_search = std::make_unique<SearchRun>(
         SearchControls{this, Text1, Check4, PushButton1, ListView1, ListView2, &m_pointer},
         QStringLiteral(TARNWICK_SUPPORT_ADDRESS));
-    QObject::connect(PushButton1, &QPushButton::clicked, this,
-                     [this] { m_search->PushButton1_Click(); });
+    ConnectHandlers();
     Form_Load();
 }
 
@@ -140,6 +143,94 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         m_pointer.HoverOver(overButton ? PointerState::Hand : PointerState::Default);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Form1::ConnectHandlers() {
+    const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
+        {PushButton1, &Form1::PushButton1_Click},   {PushButton2, &Form1::PushButton2_Click},
+        {PushButton3, &Form1::PushButton3_Click},   {PushButton4, &Form1::PushButton4_Click},
+        {PushButton5, &Form1::PushButton5_Click},   {PushButton6, &Form1::PushButton6_Click},
+        {PushButton7, &Form1::PushButton7_Click},   {PushButton8, &Form1::PushButton8_Click},
+        {PushButton9, &Form1::PushButton9_Click},   {PushButton10, &Form1::PushButton10_Click},
+        {PushButton11, &Form1::PushButton11_Click}, {PushButton17, &Form1::PushButton17_Click},
+    };
+    for (const auto& [button, handler] : clicks) {
+        QObject::connect(button, &QPushButton::clicked, this, handler);
+    }
+    ListView1->onDeleteKey = [this] { ListView1_KeyDown(); };
+    ListView1->onDoubleClick = [this] { ListView1_DblClick(); };
+    ListView1->onDropPaths = [this](const QStringList& paths) { ListView1_OLEDragDrop(paths); };
+    ListView1->setAcceptDrops(true);
+    ListView2->onDeleteKey = [this] { ListView2_KeyDown(); };
+    ListView2->onDoubleClick = [this] { ListView2_DblClick(); };
+}
+
+void Form1::PushButton1_Click() {
+    m_search->PushButton1_Click();
+}
+
+void Form1::PushButton2_Click() {
+    SaveResultsAsTextFile(this, *ListView2, m_pointer);
+}
+
+void Form1::PushButton3_Click() {
+    AddAllFilesInFolder(this, *ListView1, m_pointer);
+}
+
+void Form1::PushButton4_Click() {
+    CopyResultsToClipboard(this, *ListView2);
+}
+
+void Form1::PushButton5_Click() {
+    FilterByPrompt(this, *ListView1, m_pointer, FilterKind::Containing, PointerState::Default);
+}
+
+void Form1::PushButton6_Click() {
+    ListView2->Clear();
+}
+
+void Form1::PushButton7_Click() {
+    AddFilesByDialog(this, *ListView1);
+}
+
+void Form1::PushButton8_Click() {
+    AddFilesFromListFiles(this, *ListView1);
+}
+
+void Form1::PushButton9_Click() {
+    ListView1->Clear();
+}
+
+void Form1::PushButton10_Click() {
+    FilterByPrompt(this, *ListView1, m_pointer, FilterKind::NotContaining, PointerState::Default);
+}
+
+void Form1::PushButton11_Click() {
+    FilterByPrompt(this, *ListView2, m_pointer, FilterKind::NotContaining, PointerState::Arrow);
+}
+
+void Form1::PushButton17_Click() {
+    FilterByPrompt(this, *ListView2, m_pointer, FilterKind::Containing, PointerState::Arrow);
+}
+
+void Form1::ListView1_KeyDown() {
+    RemoveSelectedEntry(*ListView1);
+}
+
+void Form1::ListView1_DblClick() {
+    RemoveSelectedEntry(*ListView1);
+}
+
+void Form1::ListView1_OLEDragDrop(const QStringList& paths) {
+    AddDroppedPaths(*ListView1, paths);
+}
+
+void Form1::ListView2_KeyDown() {
+    RemoveSelectedEntry(*ListView2);
+}
+
+void Form1::ListView2_DblClick() {
+    RemoveSelectedEntry(*ListView2);
 }
 
 void Form1::Form_Load() {

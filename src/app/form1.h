@@ -47,9 +47,29 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton8_Click();
+    void PushButton9_Click();
+    void PushButton10_Click();
+    void PushButton11_Click();
+    void PushButton17_Click();
+    void ListView1_KeyDown();
+    void ListView1_DblClick();
+    void ListView1_OLEDragDrop(const QStringList& paths);
+    void ListView2_KeyDown();
+    void ListView2_DblClick();
+
+    void ConnectHandlers();
     void CreateControls();
     void CreateButtons();
     void SetTabOrder();

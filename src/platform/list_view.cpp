@@ -1,14 +1,34 @@
 #include "platform/list_view.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
 
 #include "platform/twips.h"
 
 namespace tarnwick {
 
 namespace {
+
 constexpr int kFlushIntervalMs = 33;
+// Beyond this many separate ranges, one reset is cheaper than the removals.
+constexpr std::size_t kMaxRangesRemovedOneByOne = 64;
+
+QStringList LocalPaths(const QMimeData* data) {
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    return paths;
 }
+
+}  // namespace
 
 EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {
     m_flushTimer.setSingleShot(true);
@@ -49,6 +69,52 @@ void EntryListModel::RemoveAt(int row) {
     m_entries.erase(m_entries.begin() + row);
     --m_shownRows;
     endRemoveRows();
+}
+
+void EntryListModel::RemoveRows(const std::vector<int>& rows) {
+    if (rows.empty()) {
+        return;
+    }
+    Flush();
+    std::vector<std::pair<int, int>> ranges;
+    for (int row : rows) {
+        if (!ranges.empty() && ranges.back().second + 1 == row) {
+            ranges.back().second = row;
+        } else {
+            ranges.emplace_back(row, row);
+        }
+    }
+    if (ranges.size() > kMaxRangesRemovedOneByOne) {
+        KeepAllBut(rows);
+        return;
+    }
+    for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+        RemoveRange(range->first, range->second);
+    }
+}
+
+void EntryListModel::RemoveRange(int first, int last) {
+    beginRemoveRows({}, first, last);
+    m_entries.erase(m_entries.begin() + first, m_entries.begin() + last + 1);
+    m_shownRows -= last - first + 1;
+    endRemoveRows();
+}
+
+void EntryListModel::KeepAllBut(const std::vector<int>& rows) {
+    beginResetModel();
+    std::vector<QString> kept;
+    kept.reserve(m_entries.size() - rows.size());
+    auto removed = rows.begin();
+    for (int row = 0; row < static_cast<int>(m_entries.size()); ++row) {
+        if (removed != rows.end() && *removed == row) {
+            ++removed;
+        } else {
+            kept.push_back(std::move(m_entries[static_cast<std::size_t>(row)]));
+        }
+    }
+    m_entries = std::move(kept);
+    m_shownRows = static_cast<int>(m_entries.size());
+    endResetModel();
 }
 
 void EntryListModel::Clear() {
@@ -127,8 +193,71 @@ void ListView::Remove(int position) {
     }
 }
 
+void ListView::RemovePositions(const std::vector<int>& positions) {
+    std::vector<int> rows;
+    rows.reserve(positions.size());
+    for (int position : positions) {
+        rows.push_back(position - 1);
+    }
+    m_model.RemoveRows(rows);
+}
+
 void ListView::Clear() {
     m_model.Clear();
+}
+
+std::optional<int> ListView::SelectedPosition() const {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    if (selected.isEmpty()) {
+        return std::nullopt;
+    }
+    return selected.first().row() + 1;
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && onDeleteKey) {
+        onDeleteKey();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    if (onDoubleClick) {
+        onDoubleClick();
+    }
+}
+
+bool ListView::AcceptsDrop(const QMimeData* data) const {
+    return onDropPaths && !LocalPaths(data).isEmpty();
+}
+
+void ListView::dragEnterEvent(QDragEnterEvent* event) {
+    AnswerDrag(event);
+}
+
+void ListView::dragMoveEvent(QDragMoveEvent* event) {
+    AnswerDrag(event);
+}
+
+void ListView::AnswerDrag(QDragMoveEvent* event) {
+    if (AcceptsDrop(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void ListView::dropEvent(QDropEvent* event) {
+    if (!AcceptsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    onDropPaths(LocalPaths(event->mimeData()));
 }
 
 void ListView::AddColumn(const QString& text, int widthTwips) {

@@ -4,8 +4,11 @@
 #include <QString>
 #include <QTableView>
 #include <QTimer>
+#include <functional>
 #include <optional>
 #include <vector>
+
+class QMimeData;
 
 namespace tarnwick {
 
@@ -24,6 +27,9 @@ public:
     const std::vector<QString>& Entries() const { return m_entries; }
     void Append(const QString& entry);
     void RemoveAt(int row);
+    // rows ascending; removed in contiguous ranges, or by one reset when the
+    // ranges are many.
+    void RemoveRows(const std::vector<int>& rows);
     void Clear();
 
     bool HasColumn() const { return m_hasColumn; }
@@ -36,6 +42,8 @@ public:
 
 private:
     void ScheduleFlush();
+    void RemoveRange(int first, int last);
+    void KeepAllBut(const std::vector<int>& rows);
 
     std::vector<QString> m_entries;
     int m_shownRows = 0;
@@ -56,7 +64,19 @@ public:
     std::optional<QString> Item(int position) const;
     void Append(const QString& entry);
     void Remove(int position);
+    // positions ascending, each from 1 to Count().
+    void RemovePositions(const std::vector<int>& positions);
     void Clear();
+
+    // The position of the list's selected entry, if one is selected.
+    std::optional<int> SelectedPosition() const;
+
+    // Called on the Delete key (whatever the modifiers) and on a double-click.
+    std::function<void()> onDeleteKey;
+    std::function<void()> onDoubleClick;
+    // Called with the local paths of a drop, in the order of the drop data.
+    // Without a handler the list accepts no drops.
+    std::function<void(const QStringList&)> onDropPaths;
 
     void AddColumn(const QString& text, int widthTwips);
     QString HeaderText() const;
@@ -65,7 +85,17 @@ public:
 
     const std::vector<QString>& Entries() const { return m_model.Entries(); }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
+    bool AcceptsDrop(const QMimeData* data) const;
+    void AnswerDrag(QDragMoveEvent* event);
+
     EntryListModel m_model;
 };
 

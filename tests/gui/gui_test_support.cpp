@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -20,7 +21,7 @@ constexpr int kPollMs = 1;
 
 MessageAnswerer::MessageAnswerer(const Form1& form) : m_form(form) {
     m_poll.setInterval(kPollMs);
-    QObject::connect(&m_poll, &QTimer::timeout, [this] { AnswerOpenBox(); });
+    QObject::connect(&m_poll, &QTimer::timeout, [this] { AnswerOpenDialog(); });
     m_poll.start();
 }
 
@@ -32,13 +33,73 @@ std::vector<QString> MessageAnswerer::Texts() const {
     return texts;
 }
 
-void MessageAnswerer::AnswerOpenBox() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) {
+void MessageAnswerer::QueueInput(std::optional<QString> text) {
+    m_inputs.push_back(std::move(text));
+}
+
+void MessageAnswerer::QueueFileChoice(std::optional<FileChoice> choice) {
+    m_fileChoices.push_back(std::move(choice));
+}
+
+void MessageAnswerer::AnswerOpenDialog() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) {
         return;
     }
-    m_seen.push_back({box->windowTitle(), box->text(), box->icon(), m_form.PushButton1->text()});
-    box->button(QMessageBox::Ok)->click();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        AnswerMessage(*box);
+    } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+        AnswerInput(*input);
+    } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+        AnswerFileDialog(*files);
+    }
+}
+
+void MessageAnswerer::AnswerMessage(QMessageBox& box) {
+    m_seen.push_back({box.windowTitle(), box.text(), box.icon(), m_form.PushButton1->text()});
+    QAbstractButton* ok = box.button(QMessageBox::Ok);
+    (ok ? ok : box.button(m_questionAnswer))->click();
+}
+
+void MessageAnswerer::AnswerInput(QInputDialog& box) {
+    m_dialogTitles.push_back(box.windowTitle());
+    m_inputPrompts.push_back(box.labelText());
+    if (m_inputs.empty()) {
+        ADD_FAILURE() << "an input box opened with no answer queued";
+        box.reject();
+        return;
+    }
+    const std::optional<QString> answer = m_inputs.front();
+    m_inputs.pop_front();
+    if (!answer) {
+        box.reject();
+        return;
+    }
+    box.setTextValue(*answer);
+    box.accept();
+}
+
+void MessageAnswerer::AnswerFileDialog(QFileDialog& dialog) {
+    m_dialogTitles.push_back(dialog.windowTitle());
+    if (m_fileChoices.empty()) {
+        ADD_FAILURE() << "a file dialog opened with no answer queued";
+        dialog.reject();
+        return;
+    }
+    const std::optional<FileChoice> choice = m_fileChoices.front();
+    m_fileChoices.pop_front();
+    if (!choice) {
+        dialog.reject();
+        return;
+    }
+    dialog.setDirectory(choice->folder);
+    QLineEdit* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    // Typed as a user types: into the focused box, which the dialog then
+    // leaves as it is.
+    QApplication::setActiveWindow(&dialog);
+    fileName->setFocus();
+    fileName->setText(choice->typed);
+    QTest::keyClick(fileName, Qt::Key_Return);
 }
 
 WhenDuringRun::WhenDuringRun(std::function<bool()> condition, std::function<void()> action) {
@@ -93,10 +154,15 @@ std::unique_ptr<FormUnderTest> MakeForm(
     return made;
 }
 
-void AddEntries(Form1& form, const std::vector<QString>& entries) {
+void AddEntries(ListView& list, const std::vector<QString>& entries) {
     for (const QString& entry : entries) {
-        form.ListView1->Append(entry);
+        list.Append(entry);
     }
+    list.Flush();
+}
+
+void AddEntries(Form1& form, const std::vector<QString>& entries) {
+    AddEntries(*form.ListView1, entries);
 }
 
 void ClickStart(Form1& form) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -25,7 +29,9 @@ struct SeenMessage {
     QString startCaption;  // the start button's caption while the box was shown
 };
 
-// Answers every message box that opens with OK, recording what it showed.
+// Answers the modal dialogs that open: message boxes with OK (or the
+// button given for questions), recording what they showed; input boxes and
+// file dialogs with the next answer queued for them.
 class MessageAnswerer {
 public:
     explicit MessageAnswerer(const Form1& form);
@@ -33,12 +39,35 @@ public:
     const std::vector<SeenMessage>& Seen() const { return m_seen; }
     std::vector<QString> Texts() const;
 
+    // The text typed into the next input box; nothing cancels it.
+    void QueueInput(std::optional<QString> text);
+    // What the next file dialog is given: its folder and the text typed as
+    // the file name; nothing cancels it.
+    struct FileChoice {
+        QString folder;
+        QString typed;
+    };
+    void QueueFileChoice(std::optional<FileChoice> choice);
+    void AnswerQuestionsWith(QMessageBox::StandardButton button) { m_questionAnswer = button; }
+
+    // Titles of the input boxes and file dialogs answered, in order.
+    const std::vector<QString>& DialogTitles() const { return m_dialogTitles; }
+    const std::vector<QString>& InputPrompts() const { return m_inputPrompts; }
+
 private:
-    void AnswerOpenBox();
+    void AnswerOpenDialog();
+    void AnswerMessage(QMessageBox& box);
+    void AnswerInput(QInputDialog& box);
+    void AnswerFileDialog(QFileDialog& dialog);
 
     const Form1& m_form;
     QTimer m_poll;
     std::vector<SeenMessage> m_seen;
+    std::deque<std::optional<QString>> m_inputs;
+    std::deque<std::optional<FileChoice>> m_fileChoices;
+    QMessageBox::StandardButton m_questionAnswer = QMessageBox::Yes;
+    std::vector<QString> m_dialogTitles;
+    std::vector<QString> m_inputPrompts;
 };
 
 // Runs action once, during the search's yields, as soon as condition holds.
@@ -75,6 +104,7 @@ struct FormUnderTest {
 std::unique_ptr<FormUnderTest> MakeForm(
     const std::function<void(StartupEnvironment&, const TempFolder&)>& adjust = {});
 
+void AddEntries(ListView& list, const std::vector<QString>& entries);
 void AddEntries(Form1& form, const std::vector<QString>& entries);
 void ClickStart(Form1& form);
 

@@ -181,7 +181,8 @@ TEST_F(SearchRunTest, FileThatCannotBeOpenedIsReportedAtLine136AndLeftOut) {
     ASSERT_EQ(answerer.Seen().size(), 2u);
     EXPECT_EQ(answerer.Seen()[0].title, kErrorReportTitle);
     EXPECT_THAT(answerer.Seen()[0].text.toStdString(),
-                HasSubstr("Cannot open \"" + unopenable.toStdString() + "\": Too many open files\n"
+                HasSubstr("Cannot open \"" + unopenable.toStdString() +
+                          "\": Too many open files\n"
                           "in Velmora.Form1.PushButton1_Click at line 136"));
     EXPECT_EQ(answerer.Seen()[1].text, kDoneText);
     EXPECT_THAT(Results(), IsEmpty());

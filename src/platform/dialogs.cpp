@@ -1,0 +1,141 @@
+#include "platform/dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "platform/message_box.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Qt's "*.*" wants a dot in the name; the filters mean every file.
+QString QtPatterns(const QString& patterns) {
+    QStringList qtPatterns = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& pattern : qtPatterns) {
+        if (pattern == QStringLiteral("*.*")) {
+            pattern = QStringLiteral("*");
+        }
+    }
+    return qtPatterns.join(QLatin1Char(' '));
+}
+
+// The descriptions are shown as written; the patterns go in a last pair of
+// parentheses, which the dialog reads and hides.
+QStringList QtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList nameFilters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        nameFilters.append(parts[i] + QStringLiteral(" (") + QtPatterns(parts[i + 1]) +
+                           QLatin1Char(')'));
+    }
+    return nameFilters;
+}
+
+// Takes whatever was picked or typed, existing or not: the dialog itself
+// would drop typed names that name no file as soon as one of them does.
+class LenientFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    // Full paths of the names in the file name box, which lists several
+    // names each in double quotes.
+    QStringList ChosenPaths() const {
+        const QString typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        if (typed.isEmpty()) {
+            return selectedFiles();
+        }
+        const QStringList names =
+            typed.contains(QLatin1Char('"')) ? QuotedNames(typed) : QStringList{typed};
+        QStringList paths;
+        for (const QString& name : names) {
+            paths.append(directory().absoluteFilePath(name));
+        }
+        return paths;
+    }
+
+protected:
+    void accept() override {
+        const QStringList chosen = ChosenPaths();
+        if (chosen.size() == 1 && QFileInfo(chosen.first()).isDir()) {
+            QFileDialog::accept();
+            return;
+        }
+        QDialog::accept();
+    }
+
+private:
+    static QStringList QuotedNames(const QString& typed) {
+        const QStringList tokens = typed.split(QLatin1Char('"'));
+        QStringList names;
+        for (qsizetype i = 1; i < tokens.size(); i += 2) {
+            names.append(tokens[i]);
+        }
+        return names;
+    }
+};
+
+void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(QtNameFilters(request.filter));
+}
+
+QString SelectionText(const LenientFileDialog& dialog) {
+    const QStringList files = dialog.ChosenPaths();
+    if (files.size() <= 1) {
+        return files.value(0);
+    }
+    const QDir folder = dialog.directory();
+    QStringList pieces = {folder.absolutePath()};
+    for (const QString& file : files) {
+        pieces.append(folder.relativeFilePath(file));
+    }
+    return pieces.join(QChar(0));
+}
+
+}  // namespace
+
+QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                 const QString& defaultText) {
+    QInputDialog box(parent);
+    box.setWindowTitle(title);
+    box.setLabelText(CarriageReturnsAsLineBreaks(prompt));
+    box.setTextValue(defaultText);
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
+}
+
+bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::NoIcon, title, CarriageReturnsAsLineBreaks(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString ChooseFilesToOpen(QWidget* parent, const FileDialogRequest& request) {
+    LenientFileDialog dialog(parent, request.title);
+    Prepare(dialog, request);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    return dialog.exec() == QDialog::Accepted ? SelectionText(dialog) : QString();
+}
+
+QString ChooseFileToSave(QWidget* parent, const FileDialogRequest& request) {
+    QFileDialog dialog(parent, request.title);
+    Prepare(dialog, request);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString BrowseForFolder(QWidget* parent, const QString& title) {
+    return QFileDialog::getExistingDirectory(
+        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,255 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include "filelist/add_files.h"
+#include "gui_test_support.h"
+#include "platform/list_view.h"
+
+namespace tarnwick::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+class FileListTest : public ::testing::Test {
+protected:
+    const std::vector<QString>& Entries() const { return form.ListView1->Entries(); }
+
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    void Drop(const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths) {
+            urls.append(QUrl::fromLocalFile(path));
+        }
+        data.setUrls(urls);
+        DropData(data);
+    }
+
+    bool DropData(const QMimeData& data) {
+        QWidget* target = form.ListView1->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted()) {
+            return false;
+        }
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        return drop.isAccepted();
+    }
+
+    std::unique_ptr<FormUnderTest> m_made = MakeForm();
+    Form1& form = *m_made->form;
+    MessageAnswerer answerer{form};
+    TempFolder files;
+};
+
+TEST_F(FileListTest, FiltersIgnoreCaseAndLookAtTheWholePath) {
+    const std::vector<QString> entries = {"/a/B.txt", "/txtdir/c.doc", "/d.doc"};
+    AddEntries(form, entries);
+    answerer.QueueInput(QStringLiteral("TXT"));
+    Click(form.PushButton5);
+    EXPECT_THAT(Entries(), ElementsAre("/d.doc"));
+    EXPECT_EQ(form.Pointer().State(), PointerState::Default);
+
+    form.ListView1->Clear();
+    AddEntries(form, entries);
+    answerer.QueueInput(QStringLiteral("TXT"));
+    Click(form.PushButton10);
+    EXPECT_THAT(Entries(), ElementsAre("/a/B.txt", "/txtdir/c.doc"));
+    EXPECT_THAT(answerer.InputPrompts(),
+                ElementsAre("Remove entries containing: ", "Remove entries not containing: "));
+}
+
+TEST_F(FileListTest, OneBlankIsAPhraseAndCancelChangesNothing) {
+    AddEntries(form, {"/My Documents/a", "/b", "/c d/e", "/f"});
+    answerer.QueueInput(std::nullopt);
+    Click(form.PushButton5);
+    answerer.QueueInput(QString());
+    Click(form.PushButton5);
+    EXPECT_EQ(Entries().size(), 4u);
+    EXPECT_EQ(form.Pointer().State(), PointerState::Default);
+
+    form.Pointer().Set(PointerState::Arrow);
+    answerer.QueueInput(std::nullopt);
+    Click(form.PushButton10);
+    EXPECT_EQ(form.Pointer().State(), PointerState::Arrow);
+
+    answerer.QueueInput(QStringLiteral(" "));
+    Click(form.PushButton5);
+    EXPECT_THAT(Entries(), ElementsAre("/b", "/f"));
+}
+
+TEST_F(FileListTest, FilterOverManyRangesKeepsOrder) {
+    std::vector<QString> entries;
+    std::vector<QString> kept;
+    for (int i = 0; i < 1000; ++i) {
+        entries.push_back(QStringLiteral("/%1/%2").arg(i % 3 == 0 ? "drop" : "keep").arg(i));
+        if (i % 3 != 0) {
+            kept.push_back(entries.back());
+        }
+    }
+    AddEntries(form, entries);
+    answerer.QueueInput(QStringLiteral("DROP"));
+    Click(form.PushButton5);
+    EXPECT_THAT(Entries(), ElementsAreArray(kept));
+    EXPECT_EQ(form.ListView1->model()->rowCount(), static_cast<int>(kept.size()));
+}
+
+TEST_F(FileListTest, DeleteKeyAndDoubleClickRemoveTheSelectedEntryOnly) {
+    AddEntries(form, {"/a", "/b", "/c", "/d"});
+    QTest::keyClick(form.ListView1, Qt::Key_Delete);
+    EXPECT_EQ(Entries().size(), 4u);
+
+    form.ListView1->selectRow(1);
+    QTest::keyClick(form.ListView1, Qt::Key_Delete, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_THAT(Entries(), ElementsAre("/a", "/c", "/d"));
+
+    const QRect row = form.ListView1->visualRect(form.ListView1->model()->index(2, 0));
+    QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_THAT(Entries(), ElementsAre("/a", "/c"));
+
+    Click(form.PushButton9);
+    EXPECT_THAT(Entries(), IsEmpty());
+    EXPECT_EQ(form.ListView1->HeaderText(), QStringLiteral("File(s)"));
+}
+
+TEST_F(FileListTest, OpenDialogAddsEveryPickedFileInOrder) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        files.Write(name, "x");
+    }
+    answerer.QueueFileChoice({{files.Path(), "\"c.txt\" \"a.txt\" \"b.txt\""}});
+    Click(form.PushButton7);
+    answerer.QueueFileChoice({{files.Path(), "a.txt"}});
+    Click(form.PushButton7);
+    answerer.QueueFileChoice({{files.Path(), "typed-but-missing.txt"}});
+    Click(form.PushButton7);
+    answerer.QueueFileChoice(std::nullopt);
+    Click(form.PushButton7);
+
+    const QString folder = files.Path() + "/";
+    EXPECT_THAT(Entries(), ElementsAre(folder + "c.txt", folder + "a.txt", folder + "b.txt",
+                                       folder + "a.txt", folder + "typed-but-missing.txt"));
+    EXPECT_THAT(answerer.DialogTitles(),
+                testing::Each(QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple "
+                                             "files")));
+    EXPECT_THAT(answerer.Seen(), IsEmpty());
+}
+
+TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
+    files.Write("crlf.lst", "/test/1.txt\r\n/test/2.txt\r\n");
+    files.Write("lf.lst", "/test/1.txt\n  blanks kept \n");
+    files.Write("mixed.lst", "a\r\n\r\nb\rc\nd");
+    answerer.QueueFileChoice({{files.Path(), "\"crlf.lst\" \"lf.lst\" \"mixed.lst\""}});
+    Click(form.PushButton8);
+
+    EXPECT_THAT(Entries(), ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt",
+                                       "  blanks kept ", "", "a", "", "b", "c", "d"));
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(answerer.Seen()[0].text,
+              QStringLiteral("File should look like:\nC:\\test\\1.txt\nC:\\test\\2.txt\netc."));
+    EXPECT_THAT(answerer.DialogTitles(),
+                ElementsAre("Add File(s) - Hold Ctrl to select multiple files"));
+}
+
+TEST_F(FileListTest, UnloadableListFilesAreReportedByNameWhileTheOthersLoad) {
+    files.Write("good.lst", "/x\r\n");
+    const QString longName = QString(300, QLatin1Char('n'));
+    answerer.QueueFileChoice({{files.Path(), "\"missing.lst\" \"" + longName + "\" \"good.lst\""}});
+    Click(form.PushButton8);
+
+    EXPECT_THAT(Entries(), ElementsAre("/x"));
+    ASSERT_EQ(answerer.Seen().size(), 3u);
+    EXPECT_EQ(answerer.Seen()[1].text, "File not found\n\n" + files.Path() + "/missing.lst");
+    EXPECT_EQ(answerer.Seen()[2].text,
+              files.Path() + "/" + longName +
+                  "\n\nwas not added because it has bad characters in the filename.");
+}
+
+TEST(HasBadName, RefusesNamesTheSystemCannotTake) {
+    EXPECT_FALSE(HasBadName(QStringLiteral("/no/such/file.txt")));
+    EXPECT_FALSE(HasBadName(QStringLiteral("/tmp")));
+    EXPECT_TRUE(HasBadName(QStringLiteral("/tmp/") + QString(300, QLatin1Char('n'))));
+    EXPECT_TRUE(HasBadName(QStringLiteral("/tmp/a") + QChar(0xD800)));
+}
+
+class FolderTreeTest : public FileListTest {
+protected:
+    FolderTreeTest() {
+        for (const char* path :
+             {"R/a.txt", "R/~skip.txt", "R/B.TXT", "R/.hidden.txt", "R/c.doc", "R/A/x.txt",
+              "R/B/y.txt", "R/A/C/z.txt", "R/.git/h.txt", "R/~old/o.txt", "Empty/.keep/none.txt"}) {
+            files.Write(path, "x");
+        }
+        root = files.Path() + "/R";
+    }
+
+    QString root;
+};
+
+TEST_F(FolderTreeTest, AddsMatchingFilesLevelByLevel) {
+    answerer.QueueInput(QStringLiteral("txt"));
+    answerer.QueueFileChoice({{files.Path(), root}});
+    Click(form.PushButton3);
+
+    EXPECT_THAT(Entries(), ElementsAre(root + "/.hidden.txt", root + "/a.txt", root + "/B.TXT",
+                                       root + "/A/x.txt", root + "/B/y.txt", root + "/~old/o.txt",
+                                       root + "/A/C/z.txt"));
+    EXPECT_THAT(answerer.DialogTitles(), ElementsAre("Tarnwick", "Please select folder:"));
+    EXPECT_EQ(answerer.InputPrompts()[0],
+              QStringLiteral("Enter file extension to load:\n\n(* for all files, txt for all txt "
+                             "files, doc for all doc files, etc.)"));
+    EXPECT_EQ(form.Pointer().State(), PointerState::Default);
+}
+
+TEST_F(FolderTreeTest, ExtensionIsUsedAsTyped) {
+    files.Write("R/A/notes..txt", "x");
+    answerer.QueueInput(QStringLiteral(".txt"));
+    answerer.QueueFileChoice({{files.Path(), root}});
+    Click(form.PushButton3);
+    EXPECT_THAT(Entries(), ElementsAre(root + "/A/notes..txt"));
+}
+
+TEST_F(FolderTreeTest, CancelAtEitherPromptAddsNothing) {
+    form.Pointer().Set(PointerState::Arrow);
+    answerer.QueueInput(std::nullopt);
+    Click(form.PushButton3);
+    answerer.QueueInput(QStringLiteral("*"));
+    answerer.QueueFileChoice(std::nullopt);
+    Click(form.PushButton3);
+    EXPECT_THAT(Entries(), IsEmpty());
+    EXPECT_EQ(form.Pointer().State(), PointerState::Arrow);
+}
+
+TEST_F(FolderTreeTest, DropAddsFilesAsTheyAreAndFoldersByTheirTrees) {
+    const QString tempFile = files.Write("~temp.txt", "x");
+    const QString hiddenFolder = files.MakeFolder(".secret");
+    files.Write(".secret/inside.txt", "x");
+    ASSERT_EQ(symlink(qPrintable(root), qPrintable(files.Path() + "/link")), 0);
+    Drop({tempFile, files.Path() + "/R/A", hiddenFolder, files.Path() + "/Empty",
+          files.Path() + "/link"});
+
+    EXPECT_THAT(Entries(), ElementsAre(tempFile, root + "/A/x.txt", root + "/A/C/z.txt",
+                                       hiddenFolder, files.Path() + "/link"));
+    EXPECT_THAT(answerer.Seen(), IsEmpty());
+}
+
+TEST_F(FileListTest, DropWithoutLocalFilesIsRefused) {
+    QMimeData text;
+    text.setText(QStringLiteral("/etc/passwd"));
+    EXPECT_FALSE(DropData(text));
+    EXPECT_THAT(Entries(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace tarnwick::test
