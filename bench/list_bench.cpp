@@ -60,8 +60,10 @@ int main(int argc, char* argv[]) {
     tarnwick::ListView& list = *form.ListView1;
 
     std::printf("%-28s %10s\n", "operation", "ms");
-    std::printf("%-28s %10.1f\n", "load list file",
-                Milliseconds([&] { tarnwick::LoadListFile(&form, list, listFile); list.Flush(); }));
+    std::printf("%-28s %10.1f\n", "load list file", Milliseconds([&] {
+                    tarnwick::LoadListFile(&form, list, listFile);
+                    list.Flush();
+                }));
     std::printf("%-28s %10.1f\n", "filter removing half", Milliseconds([&] {
                     tarnwick::RemoveEntriesContaining(list, QStringLiteral("DROP"));
                 }));

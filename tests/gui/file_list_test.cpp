@@ -24,8 +24,6 @@ class FileListTest : public ::testing::Test {
 protected:
     const std::vector<QString>& Entries() const { return form.ListView1->Entries(); }
 
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
     void Drop(const QStringList& paths) {
         QMimeData data;
         QList<QUrl> urls;

@@ -165,8 +165,12 @@ void AddEntries(Form1& form, const std::vector<QString>& entries) {
     AddEntries(*form.ListView1, entries);
 }
 
+void Click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
 void ClickStart(Form1& form) {
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    Click(form.PushButton1);
 }
 
 }  // namespace tarnwick::test

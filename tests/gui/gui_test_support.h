@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -106,6 +107,7 @@ std::unique_ptr<FormUnderTest> MakeForm(
 
 void AddEntries(ListView& list, const std::vector<QString>& entries);
 void AddEntries(Form1& form, const std::vector<QString>& entries);
+void Click(QAbstractButton* button);
 void ClickStart(Form1& form);
 
 }  // namespace tarnwick::test

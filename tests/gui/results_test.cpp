@@ -29,8 +29,6 @@ QByteArray Contents(const QString& path) {
 class ResultsTest : public ::testing::Test {
 protected:
     const std::vector<QString>& Results() const { return form.ListView2->Entries(); }
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
     void Save(const QString& path) {
         answerer.QueueFileChoice({{files.Path(), path}});
         Click(form.PushButton2);
