@@ -49,7 +49,7 @@ Form1::Form1(StartupEnvironment environment)
     CreateControls();
     m_search = std::make_unique<SearchRun>(
         SearchControls{this, Text1, Check4, PushButton1, ListView1, ListView2, &m_pointer},
-        QStringLiteral(TARNWICK_SUPPORT_ADDRESS));
+        QStringLiteral(TARNWICK_SUPPORT_ADDRESS), m_environment.searchWorkers);
     ConnectHandlers();
     Form_Load();
 }

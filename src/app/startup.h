@@ -16,6 +16,8 @@ struct StartupEnvironment {
     std::function<void(const QString&)> openUrl;
     // Ends the process when the main window is closed.
     std::function<void()> endProcess;
+    // Threads that test files ahead of the search; 0 gives one per core.
+    unsigned searchWorkers = 0;
 
     static StartupEnvironment FromSystem();
 };

@@ -1,5 +1,6 @@
 #include "search/search_run.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "platform/window_pointer.h"
+#include "search/read_ahead.h"
 #include "search/search_texts.h"
 
 namespace tarnwick {
@@ -20,8 +22,18 @@ bool IsBlank(const QString& text) {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c == QLatin1Char(' '); });
 }
 
+// Files tested ahead per worker: enough to keep every worker busy while the
+// run takes verdicts in order, whatever the files' sizes.
+constexpr std::size_t kFilesAheadPerWorker = 8;
+
 QString Describe(const SystemError& error) {
     return QString::fromStdString(error.description);
+}
+
+// Wakes this thread's event loop from another thread.
+std::function<void()> WakeUpEventLoop() {
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    return [dispatcher] { dispatcher->wakeUp(); };
 }
 
 }  // namespace
@@ -33,8 +45,12 @@ QString FormatErrorReport(const QString& description, SearchStep step,
            supportAddress;
 }
 
-SearchRun::SearchRun(SearchControls controls, QString supportAddress)
-    : m_controls(controls), m_supportAddress(std::move(supportAddress)) {}
+SearchRun::SearchRun(SearchControls controls, QString supportAddress, unsigned workers)
+    : m_controls(controls),
+      m_supportAddress(std::move(supportAddress)),
+      m_pool(std::make_unique<FileTestPool>(workers, WakeUpEventLoop())) {}
+
+SearchRun::~SearchRun() = default;
 
 void SearchRun::PushButton1_Click() {
     if (m_controls.startButton->text() == kStopCaption) {
@@ -81,17 +97,39 @@ CaseMode SearchRun::ReadCaseMode() const {
 }
 
 void SearchRun::SearchEntries(CaseMode mode) {
+    ReadAhead ahead(*m_pool, ReadAheadDepth());
     const int count = m_controls.fileList->Count();
+    int prefetched = 0;
     for (int position = 1; position <= count; ++position) {
         m_controls.pointer->Set(PointerState::Busy);
         YieldToEventLoop();
-        if (m_stopRequested || !SearchEntry(position, mode)) {
+        if (m_stopRequested) {
+            return;
+        }
+        prefetched = PrefetchEntries(ahead, std::max(prefetched, position), count, mode);
+        if (!SearchEntry(position, mode, ahead)) {
             return;
         }
     }
 }
 
-bool SearchRun::SearchEntry(int position, CaseMode mode) {
+int SearchRun::PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode mode) {
+    int position = after;
+    while (position < count && ahead.HasRoom()) {
+        ++position;
+        const std::optional<QString> entry = m_controls.fileList->Item(position);
+        if (!entry) {
+            break;
+        }
+        const std::string path = PathToSystemEncoding(*entry);
+        if (IsExistingFile(path)) {
+            ahead.Prefetch(path, CurrentMatcher(mode));
+        }
+    }
+    return position;
+}
+
+bool SearchRun::SearchEntry(int position, CaseMode mode, ReadAhead& ahead) {
     const std::optional<QString> entry = m_controls.fileList->Item(position);
     if (!entry) {
         // The list was shortened during the run: every later position is
@@ -106,7 +144,7 @@ bool SearchRun::SearchEntry(int position, CaseMode mode) {
     m_controls.fileList->SetHeaderText(kSearchingEntryPrefix + path);
     const std::shared_ptr<const PhraseMatcher> matcher = CurrentMatcher(mode);
     if (IsExistingFile(PathToSystemEncoding(path))) {
-        if (auto failure = TestFile(path, *matcher)) {
+        if (auto failure = TestFile(path, matcher, ahead)) {
             ReportError(*failure, SearchStep::TestFileEntry);
         }
         return true;
@@ -116,7 +154,7 @@ bool SearchRun::SearchEntry(int position, CaseMode mode) {
         ReportError(Describe(folder.Error()), SearchStep::OpenFolderEntry);
         return true;
     }
-    if (auto failure = SearchFolder(PathFromSystemEncoding(folder.Value()), *matcher)) {
+    if (auto failure = SearchFolder(PathFromSystemEncoding(folder.Value()), matcher)) {
         ReportError(*failure, SearchStep::SearchFolderEntry);
     }
     return true;
@@ -130,9 +168,11 @@ std::shared_ptr<const PhraseMatcher> SearchRun::CurrentMatcher(CaseMode mode) {
     return m_matcher;
 }
 
-std::optional<QString> SearchRun::TestFile(const QString& path, const PhraseMatcher& matcher) {
+std::optional<QString> SearchRun::TestFile(const QString& path,
+                                           const std::shared_ptr<const PhraseMatcher>& matcher,
+                                           ReadAhead& ahead) {
     const Expected<Verdict> verdict =
-        TestFileContent(PathToSystemEncoding(path), matcher, [this] { return KeepGoing(); });
+        ahead.VerdictFor(PathToSystemEncoding(path), matcher, [this] { return m_stopRequested; });
     if (!verdict) {
         return Describe(verdict.Error());
     }
@@ -142,23 +182,34 @@ std::optional<QString> SearchRun::TestFile(const QString& path, const PhraseMatc
     return std::nullopt;
 }
 
-std::optional<QString> SearchRun::SearchFolder(const QString& folder,
-                                               const PhraseMatcher& matcher) {
+std::optional<QString> SearchRun::SearchFolder(
+    const QString& folder, const std::shared_ptr<const PhraseMatcher>& matcher) {
     m_controls.fileList->SetHeaderText(kSearchingFolderPrefix + folder);
-    const Expected<std::vector<std::string>> files =
+    const Expected<std::vector<std::string>> listed =
         ListFilesInFolder(PathToSystemEncoding(folder));
-    if (!files) {
+    if (!listed) {
         return std::nullopt;
     }
-    for (const std::string& file : files.Value()) {
+    const std::vector<std::string>& files = listed.Value();
+    ReadAhead ahead(*m_pool, ReadAheadDepth());
+    std::size_t prefetched = 0;
+    for (std::size_t index = 0; index < files.size(); ++index) {
         if (!KeepGoing()) {
             break;
         }
-        if (auto failure = TestFile(PathFromSystemEncoding(file), matcher)) {
+        for (prefetched = std::max(prefetched, index + 1);
+             prefetched < files.size() && ahead.HasRoom(); ++prefetched) {
+            ahead.Prefetch(files[prefetched], matcher);
+        }
+        if (auto failure = TestFile(PathFromSystemEncoding(files[index]), matcher, ahead)) {
             return failure;
         }
     }
     return std::nullopt;
+}
+
+std::size_t SearchRun::ReadAheadDepth() const {
+    return kFilesAheadPerWorker * m_pool->Workers();
 }
 
 bool SearchRun::KeepGoing() {

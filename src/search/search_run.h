@@ -13,7 +13,9 @@ class QWidget;
 
 namespace tarnwick {
 
+class FileTestPool;
 class ListView;
+class ReadAhead;
 class WindowPointer;
 
 // The controls of the main window that a search run reads and writes.
@@ -43,7 +45,9 @@ QString FormatErrorReport(const QString& description, SearchStep step,
 // the button, captioned "Stop" meanwhile, asks it to stop.
 class SearchRun {
 public:
-    SearchRun(SearchControls controls, QString supportAddress);
+    // workers: threads that test files ahead of the run; 0 gives one per core.
+    SearchRun(SearchControls controls, QString supportAddress, unsigned workers = 0);
+    ~SearchRun();
 
     void PushButton1_Click();
 
@@ -54,12 +58,19 @@ private:
     void EndRun();
     CaseMode ReadCaseMode() const;
     void SearchEntries(CaseMode mode);
+    // Starts tests of the file entries after position after; gives the last
+    // position looked at.
+    int PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode mode);
     // false when the loop over the entries must end.
-    bool SearchEntry(int position, CaseMode mode);
+    bool SearchEntry(int position, CaseMode mode, ReadAhead& ahead);
     // Shared so that a run nested in a yield cannot pull it from under this one.
     std::shared_ptr<const PhraseMatcher> CurrentMatcher(CaseMode mode);
-    std::optional<QString> TestFile(const QString& path, const PhraseMatcher& matcher);
-    std::optional<QString> SearchFolder(const QString& folder, const PhraseMatcher& matcher);
+    std::optional<QString> TestFile(const QString& path,
+                                    const std::shared_ptr<const PhraseMatcher>& matcher,
+                                    ReadAhead& ahead);
+    std::optional<QString> SearchFolder(const QString& folder,
+                                        const std::shared_ptr<const PhraseMatcher>& matcher);
+    std::size_t ReadAheadDepth() const;
     bool KeepGoing();
     void ReportError(const QString& description, SearchStep step);
 
@@ -68,6 +79,7 @@ private:
     bool m_stopRequested = false;
     QString m_savedCaption;
     std::shared_ptr<const PhraseMatcher> m_matcher;
+    std::unique_ptr<FileTestPool> m_pool;
 };
 
 }  // namespace tarnwick

@@ -122,11 +122,14 @@ TEST_F(SearchRunTest, MatchCaseDecidesHowLettersCompare) {
     EXPECT_THAT(Results(), ElementsAre(spaced));
 }
 
+// The later entries are tested ahead with the first phrase; those verdicts
+// must not be used once the phrase changed.
 TEST_F(SearchRunTest, PhraseIsReadForEveryEntryButMatchCaseOncePerRun) {
     const QString first = files.Write("1.txt", "ALPHA");
-    const QString second = files.Write("2.txt", "ALPHA");
+    const QString second = files.Write("2.txt", "alpha");
     const QString third = files.Write("3.txt", "BETA");
-    AddEntries(form, {first, second, third});
+    const QString fourth = files.Write("4.txt", "beta");
+    AddEntries(form, {first, second, third, fourth});
 
     WhenDuringRun edit([&] { return HeaderIs(first); },
                        [&] {
