@@ -20,7 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-class FileListTest : public ::testing::Test {
+class FileListTest : public FormTest {
 protected:
     const std::vector<QString>& Entries() const { return form.ListView1->Entries(); }
 
@@ -45,11 +45,6 @@ protected:
         QCoreApplication::sendEvent(target, &drop);
         return drop.isAccepted();
     }
-
-    std::unique_ptr<FormUnderTest> m_made = MakeForm();
-    Form1& form = *m_made->form;
-    MessageAnswerer answerer{form};
-    TempFolder files;
 };
 
 TEST_F(FileListTest, FiltersIgnoreCaseAndLookAtTheWholePath) {

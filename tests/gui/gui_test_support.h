@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -104,6 +106,15 @@ struct FormUnderTest {
 // start-up's surroundings replaced as given.
 std::unique_ptr<FormUnderTest> MakeForm(
     const std::function<void(StartupEnvironment&, const TempFolder&)>& adjust = {});
+
+// A shown main window with its dialogs answered and a folder for files.
+class FormTest : public ::testing::Test {
+protected:
+    std::unique_ptr<FormUnderTest> m_made = MakeForm();
+    Form1& form = *m_made->form;
+    MessageAnswerer answerer{form};
+    TempFolder files;
+};
 
 void AddEntries(ListView& list, const std::vector<QString>& entries);
 void AddEntries(Form1& form, const std::vector<QString>& entries);

@@ -26,18 +26,13 @@ QByteArray Contents(const QString& path) {
     return file.readAll();
 }
 
-class ResultsTest : public ::testing::Test {
+class ResultsTest : public FormTest {
 protected:
     const std::vector<QString>& Results() const { return form.ListView2->Entries(); }
     void Save(const QString& path) {
         answerer.QueueFileChoice({{files.Path(), path}});
         Click(form.PushButton2);
     }
-
-    std::unique_ptr<FormUnderTest> m_made = MakeForm();
-    Form1& form = *m_made->form;
-    MessageAnswerer answerer{form};
-    TempFolder files;
 };
 
 TEST_F(ResultsTest, FiltersUseTheFileListPromptsAndEndWithTheArrow) {

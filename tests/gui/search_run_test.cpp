@@ -23,10 +23,8 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-class SearchRunTest : public ::testing::Test {
+class SearchRunTest : public FormTest {
 protected:
-    SearchRunTest() : m_made(MakeForm()), form(*m_made->form), answerer(form) {}
-
     void Search(const QString& phrase) {
         form.Text1->setText(phrase);
         ClickStart(form);
@@ -44,11 +42,6 @@ protected:
         EXPECT_TRUE(form.Search().StopRequested());
         EXPECT_EQ(form.Pointer().State(), PointerState::Default);
     }
-
-    std::unique_ptr<FormUnderTest> m_made;
-    Form1& form;
-    MessageAnswerer answerer;
-    TempFolder files;
 };
 
 TEST_F(SearchRunTest, PhraseOfOnlySpacesAsksForAPhraseAndChangesNothing) {
