@@ -1,5 +1,7 @@
 #include "engine/path_text.h"
 
+#include <functional>
+
 #include "engine/file_system.h"
 
 namespace tarnwick {
@@ -24,13 +26,13 @@ std::vector<std::string_view> CutAtNul(std::string_view text) {
 }
 
 // A line feed inside a line read up to a carriage return ends an entry too.
-void AppendLineEntries(std::string_view line, std::vector<std::string>& entries) {
+void VisitLineEntries(std::string_view line, const std::function<void(std::string_view)>& visit) {
     std::size_t start = 0;
     for (std::size_t lineFeed; (lineFeed = line.find('\n', start)) != std::string_view::npos;
          start = lineFeed + 1) {
-        entries.emplace_back(line.substr(start, lineFeed - start));
+        visit(line.substr(start, lineFeed - start));
     }
-    entries.emplace_back(line.substr(start));
+    visit(line.substr(start));
 }
 
 }  // namespace
@@ -63,20 +65,19 @@ std::vector<std::string> SplitSelection(std::string_view selection) {
     return paths;
 }
 
-std::vector<std::string> SplitListFileLines(std::string_view content) {
-    std::vector<std::string> entries;
+void ForEachListFileLine(std::string_view content,
+                         const std::function<void(std::string_view)>& visit) {
     std::size_t position = 0;
     while (position < content.size()) {
         const std::size_t carriageReturn = content.find('\r', position);
         if (carriageReturn == std::string_view::npos) {
-            AppendLineEntries(content.substr(position), entries);
+            VisitLineEntries(content.substr(position), visit);
             break;
         }
-        AppendLineEntries(content.substr(position, carriageReturn - position), entries);
+        VisitLineEntries(content.substr(position, carriageReturn - position), visit);
         position = carriageReturn + 1;
         if (position < content.size() && content[position] == '\n') ++position;
     }
-    return entries;
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,9 +17,11 @@ std::string RepairSeparators(std::string_view path);
 // folder and repaired.
 std::vector<std::string> SplitSelection(std::string_view selection);
 
-// The entries of a list file, one per line. A line ends at a CR, at a CR LF
-// or at an LF; an LF at the very end leaves an empty last entry, while a
-// final CR or CR LF does not. Entries are kept exactly as written.
-std::vector<std::string> SplitListFileLines(std::string_view content);
+// Hands visit the entries of a list file, one per line, as views into
+// content. A line ends at a CR, at a CR LF or at an LF; an LF at the very end
+// leaves an empty last entry, while a final CR or CR LF does not. Entries are
+// kept exactly as written.
+void ForEachListFileLine(std::string_view content,
+                         const std::function<void(std::string_view)>& visit);
 
 }  // namespace tarnwick

@@ -65,9 +65,9 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
         return;
     }
     const std::string_view bytes(content.constData(), static_cast<std::size_t>(content.size()));
-    for (const std::string& line : SplitListFileLines(bytes)) {
-        list.Append(QString::fromLocal8Bit(line));
-    }
+    ForEachListFileLine(bytes, [&list](std::string_view line) {
+        list.Append(QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
+    });
 }
 
 bool HasBadName(const QString& path) {

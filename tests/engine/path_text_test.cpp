@@ -41,7 +41,13 @@ TEST(SplitSelection, JoinsTheFolderToEachName) {
     for (const auto& [selection, paths] : cases) EXPECT_EQ(SplitSelection(selection), paths);
 }
 
-TEST(SplitListFileLines, EndsLinesAtCrCrLfAndLf) {
+Paths ListFileLines(std::string_view content) {
+    Paths entries;
+    ForEachListFileLine(content, [&](std::string_view line) { entries.emplace_back(line); });
+    return entries;
+}
+
+TEST(ForEachListFileLine, EndsLinesAtCrCrLfAndLf) {
     const struct {
         std::string content;
         Paths entries;
@@ -57,7 +63,7 @@ TEST(SplitListFileLines, EndsLinesAtCrCrLfAndLf) {
         {"  x \r\n", {"  x "}},
     };
     for (const auto& [content, entries] : cases)
-        EXPECT_EQ(SplitListFileLines(content), entries) << ::testing::PrintToString(content);
+        EXPECT_EQ(ListFileLines(content), entries) << ::testing::PrintToString(content);
 }
 
 }  // namespace
