@@ -29,8 +29,8 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
         const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
         for (int i = 0; i < 40; ++i) {
             const std::string content = i % 2 ? "hay and needle" : "only hay";
-            jobs.push_back(std::make_shared<FileTestJob>(
-                dir.WriteFile("f" + std::to_string(i), content), matcher));
+            const std::string name = std::to_string(i) + ".txt";
+            jobs.push_back(std::make_shared<FileTestJob>(dir.WriteFile(name, content), matcher));
             pool.Submit(jobs.back());
         }
         jobs.push_back(std::make_shared<FileTestJob>(dir.PathOf("missing"), matcher));
