@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Side-by-side timing of the content test against plain reading, grep and rg.
+# Side-by-side timing of the content test and of the search through the main
+# window against plain reading, grep and rg.
 #
 # usage: bench/compare.sh CORPUS PHRASE
 #   CORPUS  an output folder of make-corpus.py (uses CORPUS/files.txt, CORPUS/tree)
-#   env TARNWICK_BENCH_DRIVER  the search driver (default build/release/bench/tarnwick_search_bench)
-#   env ROUNDS                 interleaved rounds, default 7
+#   env TARNWICK_BENCH_DRIVER   the search driver (default build/release/bench/tarnwick_search_bench)
+#   env TARNWICK_WINDOW_BENCH   the window driver (default build/release/bench/tarnwick_window_bench)
+#   env ROUNDS                  interleaved rounds, default 7
 #
 # Every tool runs once per round, in turn, on a warm cache; the table shows
-# medians and ratios to the plain-read floor and to rg -j1 of the same mode.
+# medians of whole-process wall times and ratios to the plain-read floor, to
+# the engine alone and to rg (one thread, and one thread per core) of the same
+# mode. "wN", "-jN" and "PN" mean one worker, thread or process per core. A
+# second table shows what the window itself measured inside those runs.
 set -euo pipefail
 
 if [ "$#" -ne 2 ]; then
@@ -20,9 +25,11 @@ list="$corpus/files.txt"
 tree="$corpus/tree"
 repo=$(cd "$(dirname "$0")/.." && pwd)
 driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/release/bench/tarnwick_search_bench"}
+window=${TARNWICK_WINDOW_BENCH:-"$repo/build/release/bench/tarnwick_window_bench"}
 rounds=${ROUNDS:-7}
+cores=$(nproc)
 
-for needed in "$list" "$tree" "$driver"; do
+for needed in "$list" "$tree" "$driver" "$window"; do
     if [ ! -e "$needed" ]; then
         echo "missing: $needed" >&2
         exit 1
@@ -31,43 +38,72 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+tr '\n' '\0' <"$list" >"$work/files0"
 
-names=(plain-read engine-cs engine-ci grep-cs grep-ci rg-j1-cs rg-j1-ci)
+names=(plain-read
+    engine-cs engine-ci
+    window-w1-cs window-w1-ci window-wN-cs window-wN-ci
+    grep-cs grep-ci grep-PN-cs grep-PN-ci
+    rg-j1-cs rg-j1-ci rg-jN-cs rg-jN-ci)
+
+grep_in_parallel() {
+    LC_ALL=C xargs -0 -P "$cores" -n 1000 grep -L -F "$@" -- "$phrase" <"$work/files0"
+}
 
 run_tool() {
     case "$1" in
         plain-read) "$driver" "$list" "$phrase" --plain-read ;;
         engine-cs) "$driver" "$list" "$phrase" ;;
         engine-ci) "$driver" "$list" "$phrase" --ignore-case ;;
+        window-w1-cs) "$window" search "$list" "$phrase" --workers 1 ;;
+        window-w1-ci) "$window" search "$list" "$phrase" --workers 1 --ignore-case ;;
+        window-wN-cs) "$window" search "$list" "$phrase" --workers 0 ;;
+        window-wN-ci) "$window" search "$list" "$phrase" --workers 0 --ignore-case ;;
         grep-cs) LC_ALL=C grep -rL -F -- "$phrase" "$tree" ;;
         grep-ci) LC_ALL=C grep -rL -F -i -- "$phrase" "$tree" ;;
+        grep-PN-cs) grep_in_parallel ;;
+        grep-PN-ci) grep_in_parallel -i ;;
         rg-j1-cs) rg --files-without-match -F -uuu -j1 -- "$phrase" "$tree" ;;
         rg-j1-ci) rg --files-without-match -F -uuu -j1 -i -- "$phrase" "$tree" ;;
+        rg-jN-cs) rg --files-without-match -F -uuu -j"$cores" -- "$phrase" "$tree" ;;
+        rg-jN-ci) rg --files-without-match -F -uuu -j"$cores" -i -- "$phrase" "$tree" ;;
     esac
 }
 
 now() { date +%s.%N; }
 
+# The window reports its own click time and longest stall; keep them.
+keep_window_report() {
+    local name=$1 output=$2
+    awk '$1 == "click" { print $2 }' "$output" >>"$work/$name.click"
+    awk '$1 == "longest-stall" { print $2 }' "$output" >>"$work/$name.stall"
+}
+
 time_tool() {
     local start end
     start=$(now)
-    run_tool "$1" >/dev/null 2>&1 || true
+    run_tool "$1" >"$work/output" 2>/dev/null || true
     end=$(now)
     awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/$1.times"
+    case "$1" in window-*) keep_window_report "$1" "$work/output" ;; esac
 }
 
 median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || b == 0) print "-"; else printf "%.2f\n", a / b }'
+}
+
 check_output() {
-    local mode=$1 flag=$2
+    local label=$1 mode=$2
+    shift 2
     sed "s|^|$tree/|" "$corpus/expected-$mode.txt" | LC_ALL=C sort >"$work/expected-$mode"
-    # shellcheck disable=SC2086
-    "$driver" "$list" "$phrase" $flag | LC_ALL=C sort >"$work/engine-$mode"
-    if cmp -s "$work/expected-$mode" "$work/engine-$mode"; then
-        echo "engine-$mode output equals expected-$mode.txt ($(wc -l <"$work/engine-$mode") files)"
+    "$@" 2>/dev/null | LC_ALL=C sort >"$work/$label"
+    if cmp -s "$work/expected-$mode" "$work/$label"; then
+        echo "$label output equals expected-$mode.txt ($(wc -l <"$work/$label") files)"
     else
-        echo "engine-$mode output DIFFERS from expected-$mode.txt"
-        diff "$work/expected-$mode" "$work/engine-$mode" | head -5
+        echo "$label output DIFFERS from expected-$mode.txt"
+        diff "$work/expected-$mode" "$work/$label" | head -5
     fi
 }
 
@@ -80,24 +116,44 @@ for round in $(seq 1 "$rounds"); do
 done
 
 floor=$(median "$work/plain-read.times")
-rg_cs=$(median "$work/rg-j1-cs.times")
-rg_ci=$(median "$work/rg-j1-ci.times")
 
 echo
-echo "corpus $corpus, phrase \"$phrase\", $rounds rounds, medians"
-printf '%-12s %10s %10s %10s\n' tool seconds "vs plain" "vs rg -j1"
+echo "corpus $corpus, phrase \"$phrase\", $rounds rounds, $cores cores, medians"
+printf '%-13s %8s %9s %10s %10s %10s\n' tool seconds "vs plain" "vs engine" "vs rg -j1" "vs rg -jN"
 for name in "${names[@]}"; do
     seconds=$(median "$work/$name.times")
+    engine="" rg1="" rgN=""
     case "$name" in
-        *-cs) rg=$rg_cs ;;
-        *-ci) rg=$rg_ci ;;
-        *) rg="" ;;
+        *-cs | *-ci)
+            mode=${name##*-}
+            engine=$(median "$work/engine-$mode.times")
+            rg1=$(median "$work/rg-j1-$mode.times")
+            rgN=$(median "$work/rg-jN-$mode.times")
+            ;;
     esac
-    awk -v n="$name" -v s="$seconds" -v f="$floor" -v r="$rg" 'BEGIN {
-        vs_rg = (r == "") ? "-" : sprintf("%.2f", s / r)
-        printf "%-12s %10.3f %10.2f %10s\n", n, s, s / f, vs_rg
-    }'
+    printf '%-13s %8.3f %9s %10s %10s %10s\n' "$name" "$seconds" "$(ratio "$seconds" "$floor")" \
+        "$(ratio "$seconds" "$engine")" "$(ratio "$seconds" "$rg1")" "$(ratio "$seconds" "$rgN")"
 done
+
 echo
-check_output cs ""
-check_output ci --ignore-case
+echo "inside the window runs (medians): the click on \"Start Searching\" until it returned"
+printf '%-13s %10s %17s\n' tool "click ms" "longest stall ms"
+for name in "${names[@]}"; do
+    case "$name" in
+        window-*)
+            printf '%-13s %10.1f %17.1f\n' "$name" "$(median "$work/$name.click")" \
+                "$(median "$work/$name.stall")"
+            ;;
+    esac
+done
+
+echo
+check_output engine-cs cs "$driver" "$list" "$phrase"
+check_output engine-ci ci "$driver" "$list" "$phrase" --ignore-case
+for workers in 1 0; do
+    check_output "window-w$workers-cs" cs \
+        "$window" search "$list" "$phrase" --print-results --workers "$workers"
+    check_output "window-w$workers-ci" ci \
+        "$window" search "$list" "$phrase" --print-results --workers "$workers" --ignore-case
+done
+echo "(window-w0 is one worker per core)"
