@@ -12,7 +12,7 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace
 
-std::string RenderResultsFile(const std::vector<std::string>& entries) {
+std::string RenderResultsFile(std::span<const std::string> entries) {
     std::size_t size = 0;
     for (const auto& entry : entries) size += entry.size() + kLineEnd.size();
     std::string text;
@@ -21,24 +21,27 @@ std::string RenderResultsFile(const std::vector<std::string>& entries) {
     return text;
 }
 
-std::string RenderClipboardText(const std::vector<std::string>& entries) {
+std::size_t ClipboardColumnWidth(std::span<const std::string> entries) {
     std::size_t width = 0;
-    std::size_t totalChars = 0;
-    std::size_t totalBytes = 0;
+    for (const auto& entry : entries) width = std::max(width, CountUtf8Chars(entry));
+    return width;
+}
+
+std::string RenderClipboardLines(std::span<const std::string> entries, std::size_t width) {
+    std::size_t bytes = 0;
+    for (const auto& entry : entries) bytes += entry.size();
+    std::string text;
+    text.reserve(bytes + entries.size() * (width + 1 + kLineEnd.size()));
     for (const auto& entry : entries) {
         const std::size_t chars = CountUtf8Chars(entry);
-        width = std::max(width, chars);
-        totalChars += chars;
-        totalBytes += entry.size();
-    }
-    const std::size_t padding = width * entries.size() - totalChars;
-    std::string text;
-    text.reserve(totalBytes + padding + entries.size() * (1 + kLineEnd.size()));
-    for (const auto& entry : entries) {
-        text.append(entry).append(width - CountUtf8Chars(entry), ' ');
+        text.append(entry).append(width > chars ? width - chars : 0, ' ');
         text.append(1, '\t').append(kLineEnd);
     }
     return text;
+}
+
+std::string RenderClipboardText(std::span<const std::string> entries) {
+    return RenderClipboardLines(entries, ClipboardColumnWidth(entries));
 }
 
 }  // namespace tarnwick

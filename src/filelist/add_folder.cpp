@@ -21,8 +21,9 @@ enum class Joining { Repaired, AsIs };
 void AddFolderTree(ListView& list, const std::string& folder, const std::string& pattern,
                    Joining joining) {
     std::vector<std::string> folders = {folder.ends_with('/') ? folder : folder + "/"};
-    CollectSubfolders(folders, true, YieldToEventLoop);
+    CollectSubfolders(folders, true, YieldNowAndThen);
     for (const std::string& listed : folders) {
+        YieldNowAndThen();
         for (const std::string& name : ListFiles(listed, pattern)) {
             if (name.starts_with('~')) {
                 continue;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,15 @@ namespace tarnwick {
 
 void YieldToEventLoop() {
     QCoreApplication::processEvents();
+}
+
+void YieldNowAndThen() {
+    constexpr qint64 kMillisecondsBetweenYields = 4;
+    static QElapsedTimer sinceYield;
+    if (!sinceYield.isValid() || sinceYield.elapsed() >= kMillisecondsBetweenYields) {
+        YieldToEventLoop();
+        sinceYield.start();
+    }
 }
 
 void PauseSeconds(double seconds) {

@@ -8,6 +8,11 @@ namespace tarnwick {
 // Processes every pending event of the event loop, then returns.
 void YieldToEventLoop();
 
+// Yields to the event loop when a few milliseconds passed since it last did:
+// for loops over many cheap steps, which stay responsive without paying for
+// a yield at every step.
+void YieldNowAndThen();
+
 // Waits for the given time while the event loop runs, so windows stay
 // painted and responsive. Elapsed time counts, not the time of day.
 void PauseSeconds(double seconds);

@@ -35,15 +35,30 @@ std::vector<std::string> EncodedSnapshot(const ListView& list, Encode encode) {
     return encoded;
 }
 
-// Empty when the whole text reached the file, else the system's reason.
-QString WriteCompletely(const QString& path, const std::string& text) {
+// The entries in parts of kEntriesPerYield, yielding to the event loop
+// after each part.
+template <typename UsePart>
+void InParts(const std::vector<std::string>& entries, UsePart usePart) {
+    const std::span<const std::string> all(entries);
+    for (std::size_t first = 0; first < all.size(); first += kEntriesPerYield) {
+        usePart(all.subspan(first, std::min(kEntriesPerYield, all.size() - first)));
+        YieldToEventLoop();
+    }
+}
+
+// Empty when every line reached the file, else the system's reason.
+QString WriteLines(const QString& path, const std::vector<std::string>& lines) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
     }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
+    bool written = true;
+    InParts(lines, [&](std::span<const std::string> part) {
+        const std::string text = RenderResultsFile(part);
+        written = written && file.write(text.data(), static_cast<qint64>(text.size())) ==
+                                 static_cast<qint64>(text.size());
+    });
+    if (!written || !file.commit()) {
         return file.errorString();
     }
     return {};
@@ -61,7 +76,7 @@ void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPoint
     }
     pointer.Set(PointerState::Busy);
     const std::vector<std::string> lines = EncodedSnapshot(results, ToSystemEncoding);
-    const QString failure = WriteCompletely(path, RenderResultsFile(lines));
+    const QString failure = WriteLines(path, lines);
     pointer.Set(PointerState::Default);
     if (!failure.isEmpty()) {
         ShowMessage(window,
@@ -76,7 +91,12 @@ void CopyListToClipboard(const ListView& list) {
     }
     const std::vector<std::string> cells =
         EncodedSnapshot(list, [](const QString& entry) { return entry.toStdString(); });
-    QGuiApplication::clipboard()->setText(QString::fromStdString(RenderClipboardText(cells)));
+    const std::size_t width = ClipboardColumnWidth(cells);
+    QString text;
+    InParts(cells, [&](std::span<const std::string> part) {
+        text.append(QString::fromStdString(RenderClipboardLines(part, width)));
+    });
+    QGuiApplication::clipboard()->setText(text);
 }
 
 void CopyResultsToClipboard(QWidget* window, const ListView& results) {

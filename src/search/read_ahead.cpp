@@ -1,5 +1,6 @@
 #include "search/read_ahead.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
@@ -13,6 +14,24 @@ bool SameSearch(const PhraseMatcher& left, const PhraseMatcher& right) {
 }
 
 }  // namespace
+
+VerdictWaiter::VerdictWaiter() : m_dispatcher(QAbstractEventDispatcher::instance()) {}
+
+void VerdictWaiter::JobDone() {
+    if (m_waiting.load() > 0) {
+        m_dispatcher->wakeUp();
+    }
+}
+
+void VerdictWaiter::WaitOnce(const FileTestJob& job) {
+    // Counted as waiting before the last look at the job: either that look
+    // sees it done, or the worker sees the waiter and wakes the loop.
+    ++m_waiting;
+    if (!job.Done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    --m_waiting;
+}
 
 ReadAhead::~ReadAhead() {
     CancelAll();
@@ -42,14 +61,20 @@ std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(const std::string& path) {
     return job;
 }
 
-Expected<Verdict> ReadAhead::VerdictFor(const std::string& path,
-                                        const std::shared_ptr<const PhraseMatcher>& matcher,
-                                        const std::function<bool()>& stopRequested) {
+std::shared_ptr<FileTestJob> ReadAhead::TakeMatchingJob(const std::string& path,
+                                                        const PhraseMatcher& matcher) {
     std::shared_ptr<FileTestJob> job = TakeJobFor(path);
-    if (job && !SameSearch(job->Matcher(), *matcher)) {
+    if (job && !SameSearch(job->Matcher(), matcher)) {
         job->Cancel();
         job.reset();
     }
+    return job;
+}
+
+Expected<Verdict> ReadAhead::VerdictFor(const std::string& path,
+                                        const std::shared_ptr<const PhraseMatcher>& matcher,
+                                        const std::function<bool()>& stopRequested) {
+    std::shared_ptr<FileTestJob> job = TakeMatchingJob(path, *matcher);
     if (!job) {
         job = std::make_shared<FileTestJob>(path, matcher);
         m_pool.SubmitFirst(job);
@@ -63,8 +88,7 @@ Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>
             job.Cancel();
             CancelAll();
         }
-        // The pool wakes the event loop when a job is done.
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        m_waiter.WaitOnce(job);
     }
     if (stopRequested()) {
         return Verdict::Stopped;

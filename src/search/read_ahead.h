@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -7,13 +8,33 @@
 
 #include "engine/file_test_pool.h"
 
+class QAbstractEventDispatcher;
+
 namespace tarnwick {
+
+// Lets the GUI thread sleep in its event loop until a worker has finished a
+// job, waking it only while someone waits.
+class VerdictWaiter {
+public:
+    VerdictWaiter();
+
+    // Called on a worker after each job.
+    void JobDone();
+    // Processes events, sleeping until one comes unless job is done already.
+    void WaitOnce(const FileTestJob& job);
+
+private:
+    QAbstractEventDispatcher* m_dispatcher;
+    // A count, as a wait can be nested in the events another wait processes.
+    std::atomic<int> m_waiting{0};
+};
 
 // Tests the files that a search will come to next on the pool's workers, in
 // the search's order, and hands each verdict over at the file's turn.
 class ReadAhead {
 public:
-    ReadAhead(FileTestPool& pool, std::size_t depth) : m_pool(pool), m_depth(depth) {}
+    ReadAhead(FileTestPool& pool, VerdictWaiter& waiter, std::size_t depth)
+        : m_pool(pool), m_waiter(waiter), m_depth(depth) {}
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -30,12 +51,18 @@ public:
                                  const std::shared_ptr<const PhraseMatcher>& matcher,
                                  const std::function<bool()>& stopRequested);
 
+    // The test started ahead for path under the same phrase and mode, taken
+    // out of the window, or none.
+    std::shared_ptr<FileTestJob> TakeMatchingJob(const std::string& path,
+                                                 const PhraseMatcher& matcher);
+    Expected<Verdict> Await(FileTestJob& job, const std::function<bool()>& stopRequested);
+
 private:
     std::shared_ptr<FileTestJob> TakeJobFor(const std::string& path);
-    Expected<Verdict> Await(FileTestJob& job, const std::function<bool()>& stopRequested);
     void CancelAll();
 
     FileTestPool& m_pool;
+    VerdictWaiter& m_waiter;
     std::size_t m_depth;
     std::deque<std::shared_ptr<FileTestJob>> m_window;
 };

@@ -30,12 +30,6 @@ QString Describe(const SystemError& error) {
     return QString::fromStdString(error.description);
 }
 
-// Wakes this thread's event loop from another thread.
-std::function<void()> WakeUpEventLoop() {
-    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-    return [dispatcher] { dispatcher->wakeUp(); };
-}
-
 }  // namespace
 
 QString FormatErrorReport(const QString& description, SearchStep step,
@@ -48,7 +42,9 @@ QString FormatErrorReport(const QString& description, SearchStep step,
 SearchRun::SearchRun(SearchControls controls, QString supportAddress, unsigned workers)
     : m_controls(controls),
       m_supportAddress(std::move(supportAddress)),
-      m_pool(std::make_unique<FileTestPool>(workers, WakeUpEventLoop())) {}
+      m_waiter(std::make_unique<VerdictWaiter>()),
+      m_pool(std::make_unique<FileTestPool>(workers,
+                                            [waiter = m_waiter.get()] { waiter->JobDone(); })) {}
 
 SearchRun::~SearchRun() = default;
 
@@ -97,7 +93,7 @@ CaseMode SearchRun::ReadCaseMode() const {
 }
 
 void SearchRun::SearchEntries(CaseMode mode) {
-    ReadAhead ahead(*m_pool, ReadAheadDepth());
+    ReadAhead ahead(*m_pool, *m_waiter, ReadAheadDepth());
     const int count = m_controls.fileList->Count();
     int prefetched = 0;
     for (int position = 1; position <= count; ++position) {
@@ -121,10 +117,8 @@ int SearchRun::PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode 
         if (!entry) {
             break;
         }
-        const std::string path = PathToSystemEncoding(*entry);
-        if (IsExistingFile(path)) {
-            ahead.Prefetch(path, CurrentMatcher(mode));
-        }
+        // Folders and missing paths come back as not tested, cheaply.
+        ahead.Prefetch(PathToSystemEncoding(*entry), CurrentMatcher(mode));
     }
     return position;
 }
@@ -143,13 +137,25 @@ bool SearchRun::SearchEntry(int position, CaseMode mode, ReadAhead& ahead) {
     const QString& path = *entry;
     m_controls.fileList->SetHeaderText(kSearchingEntryPrefix + path);
     const std::shared_ptr<const PhraseMatcher> matcher = CurrentMatcher(mode);
-    if (IsExistingFile(PathToSystemEncoding(path))) {
+    const std::string encodedPath = PathToSystemEncoding(path);
+    if (const std::shared_ptr<FileTestJob> testedAhead =
+            ahead.TakeMatchingJob(encodedPath, *matcher)) {
+        const Expected<Verdict> verdict =
+            ahead.Await(*testedAhead, [this] { return m_stopRequested; });
+        if (!verdict || verdict.Value() != Verdict::NotTested) {
+            if (auto failure = TakeVerdict(path, verdict)) {
+                ReportError(*failure, SearchStep::TestFileEntry);
+            }
+            return true;
+        }
+    }
+    if (IsExistingFile(encodedPath)) {
         if (auto failure = TestFile(path, matcher, ahead)) {
             ReportError(*failure, SearchStep::TestFileEntry);
         }
         return true;
     }
-    const Expected<std::string> folder = OpenFolder(PathToSystemEncoding(path));
+    const Expected<std::string> folder = OpenFolder(encodedPath);
     if (!folder) {
         ReportError(Describe(folder.Error()), SearchStep::OpenFolderEntry);
         return true;
@@ -171,8 +177,12 @@ std::shared_ptr<const PhraseMatcher> SearchRun::CurrentMatcher(CaseMode mode) {
 std::optional<QString> SearchRun::TestFile(const QString& path,
                                            const std::shared_ptr<const PhraseMatcher>& matcher,
                                            ReadAhead& ahead) {
-    const Expected<Verdict> verdict =
-        ahead.VerdictFor(PathToSystemEncoding(path), matcher, [this] { return m_stopRequested; });
+    return TakeVerdict(path, ahead.VerdictFor(PathToSystemEncoding(path), matcher,
+                                              [this] { return m_stopRequested; }));
+}
+
+std::optional<QString> SearchRun::TakeVerdict(const QString& path,
+                                              const Expected<Verdict>& verdict) {
     if (!verdict) {
         return Describe(verdict.Error());
     }
@@ -191,7 +201,7 @@ std::optional<QString> SearchRun::SearchFolder(
         return std::nullopt;
     }
     const std::vector<std::string>& files = listed.Value();
-    ReadAhead ahead(*m_pool, ReadAheadDepth());
+    ReadAhead ahead(*m_pool, *m_waiter, ReadAheadDepth());
     std::size_t prefetched = 0;
     for (std::size_t index = 0; index < files.size(); ++index) {
         if (!KeepGoing()) {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "engine/phrase_matcher.h"
+#include "engine/content_test.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -16,6 +16,7 @@ namespace tarnwick {
 class FileTestPool;
 class ListView;
 class ReadAhead;
+class VerdictWaiter;
 class WindowPointer;
 
 // The controls of the main window that a search run reads and writes.
@@ -68,6 +69,9 @@ private:
     std::optional<QString> TestFile(const QString& path,
                                     const std::shared_ptr<const PhraseMatcher>& matcher,
                                     ReadAhead& ahead);
+    // Adds path to the results when the verdict says it lacks the phrase;
+    // gives the description of a failed test.
+    std::optional<QString> TakeVerdict(const QString& path, const Expected<Verdict>& verdict);
     std::optional<QString> SearchFolder(const QString& folder,
                                         const std::shared_ptr<const PhraseMatcher>& matcher);
     std::size_t ReadAheadDepth() const;
@@ -79,6 +83,7 @@ private:
     bool m_stopRequested = false;
     QString m_savedCaption;
     std::shared_ptr<const PhraseMatcher> m_matcher;
+    std::unique_ptr<VerdictWaiter> m_waiter;
     std::unique_ptr<FileTestPool> m_pool;
 };
 

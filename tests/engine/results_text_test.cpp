@@ -8,18 +8,29 @@
 namespace tarnwick {
 namespace {
 
+using Entries = std::vector<std::string>;
+
 TEST(RenderResultsFile, EndsEveryLineWithCrLf) {
-    EXPECT_EQ(RenderResultsFile({"C:\\a.txt", "", "/b c.txt"}), "C:\\a.txt\r\n\r\n/b c.txt\r\n");
-    EXPECT_EQ(RenderResultsFile({}), "");
+    EXPECT_EQ(RenderResultsFile(Entries{"C:\\a.txt", "", "/b c.txt"}),
+              "C:\\a.txt\r\n\r\n/b c.txt\r\n");
+    EXPECT_EQ(RenderResultsFile(Entries{}), "");
 }
 
 TEST(RenderClipboardText, PadsToTheLongestEntryInCharacters) {
-    EXPECT_EQ(RenderClipboardText({"C:\\a.txt", "C:\\bb\\c.txt"}),
+    EXPECT_EQ(RenderClipboardText(Entries{"C:\\a.txt", "C:\\bb\\c.txt"}),
               "C:\\a.txt   \t\r\nC:\\bb\\c.txt\t\r\n");
     // "/ä/ö.txt" is 8 characters in 10 bytes.
-    EXPECT_EQ(RenderClipboardText({"/\xc3\xa4/\xc3\xb6.txt", "/abcdefghi"}),
+    EXPECT_EQ(RenderClipboardText(Entries{"/\xc3\xa4/\xc3\xb6.txt", "/abcdefghi"}),
               "/\xc3\xa4/\xc3\xb6.txt  \t\r\n/abcdefghi\t\r\n");
-    EXPECT_EQ(RenderClipboardText({}), "");
+    EXPECT_EQ(RenderClipboardText(Entries{}), "");
+}
+
+TEST(RenderClipboardText, InPartsGivesTheSameTextWhenTheWidthIsTakenOverAll) {
+    const Entries entries = {"/short", "/a/much/longer/path.txt", "/mid/dle.txt"};
+    const std::span<const std::string> all(entries);
+    const std::size_t width = ClipboardColumnWidth(all);
+    EXPECT_EQ(RenderClipboardLines(all.first(1), width) + RenderClipboardLines(all.last(2), width),
+              RenderClipboardText(all));
 }
 
 }  // namespace
