@@ -19,41 +19,37 @@ namespace {
 // Entries converted between two yields to the event loop.
 constexpr std::size_t kEntriesPerYield = 4096;
 
-// The entries in the given encoding, yielding now and then. Works on a copy
-// taken before the first yield, so the list may change meanwhile.
-template <typename Encode>
-std::vector<std::string> EncodedSnapshot(const ListView& list, Encode encode) {
-    const std::vector<QString> snapshot = list.Entries();
-    std::vector<std::string> encoded;
-    encoded.reserve(snapshot.size());
-    for (const QString& entry : snapshot) {
-        if (encoded.size() % kEntriesPerYield == 0) {
-            YieldToEventLoop();
+// Hands usePart the entries of snapshot in the given encoding, a part of
+// kEntriesPerYield at a time, and yields to the event loop after each part.
+// The caller takes the snapshot before the first yield, so the list may
+// change meanwhile.
+template <typename Encode, typename UsePart>
+void InEncodedParts(const std::vector<QString>& snapshot, Encode encode, UsePart usePart) {
+    std::vector<std::string> part;
+    part.reserve(std::min(kEntriesPerYield, snapshot.size()));
+    for (std::size_t first = 0; first < snapshot.size(); first += kEntriesPerYield) {
+        part.clear();
+        const std::size_t end = std::min(first + kEntriesPerYield, snapshot.size());
+        for (std::size_t i = first; i < end; ++i) {
+            part.push_back(encode(snapshot[i]));
         }
-        encoded.push_back(encode(entry));
-    }
-    return encoded;
-}
-
-// The entries in parts of kEntriesPerYield, yielding to the event loop
-// after each part.
-template <typename UsePart>
-void InParts(const std::vector<std::string>& entries, UsePart usePart) {
-    const std::span<const std::string> all(entries);
-    for (std::size_t first = 0; first < all.size(); first += kEntriesPerYield) {
-        usePart(all.subspan(first, std::min(kEntriesPerYield, all.size() - first)));
+        usePart(std::span<const std::string>(part));
         YieldToEventLoop();
     }
 }
 
+std::string Utf8(const QString& text) {
+    return text.toStdString();
+}
+
 // Empty when every line reached the file, else the system's reason.
-QString WriteLines(const QString& path, const std::vector<std::string>& lines) {
+QString WriteLines(const QString& path, const std::vector<QString>& lines) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
     }
     bool written = true;
-    InParts(lines, [&](std::span<const std::string> part) {
+    InEncodedParts(lines, ToSystemEncoding, [&](std::span<const std::string> part) {
         const std::string text = RenderResultsFile(part);
         written = written && file.write(text.data(), static_cast<qint64>(text.size())) ==
                                  static_cast<qint64>(text.size());
@@ -75,8 +71,8 @@ void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPoint
         return;
     }
     pointer.Set(PointerState::Busy);
-    const std::vector<std::string> lines = EncodedSnapshot(results, ToSystemEncoding);
-    const QString failure = WriteLines(path, lines);
+    const std::vector<QString> snapshot = results.Entries();
+    const QString failure = WriteLines(path, snapshot);
     pointer.Set(PointerState::Default);
     if (!failure.isEmpty()) {
         ShowMessage(window,
@@ -89,11 +85,13 @@ void CopyListToClipboard(const ListView& list) {
     if (list.Count() == 0) {
         return;
     }
-    const std::vector<std::string> cells =
-        EncodedSnapshot(list, [](const QString& entry) { return entry.toStdString(); });
-    const std::size_t width = ClipboardColumnWidth(cells);
+    const std::vector<QString> snapshot = list.Entries();
+    std::size_t width = 0;
+    InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
+        width = std::max(width, ClipboardColumnWidth(part));
+    });
     QString text;
-    InParts(cells, [&](std::span<const std::string> part) {
+    InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
         text.append(QString::fromStdString(RenderClipboardLines(part, width)));
     });
     QGuiApplication::clipboard()->setText(text);
