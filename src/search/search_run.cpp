@@ -24,7 +24,7 @@ bool IsBlank(const QString& text) {
 
 // Files tested ahead per worker: enough to keep every worker busy while the
 // run takes verdicts in order, whatever the files' sizes.
-constexpr std::size_t kFilesAheadPerWorker = 8;
+constexpr std::size_t kFilesAheadPerWorker = 32;
 
 QString Describe(const SystemError& error) {
     return QString::fromStdString(error.description);
