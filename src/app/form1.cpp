@@ -106,12 +106,13 @@ void Form1::CreateButtons() {
         {&Form1::PushButton6, kClearResultsCaption, 120, 8775, 7800},
     };
     constexpr int kButtonHeight = 405;
-    for (const auto& spec : buttons) {
-        auto* button = new QPushButton(spec.caption, this);
-        Place(button, spec.left, spec.top, spec.width, kButtonHeight, spec.caption);
+    for (const auto& placement : buttons) {
+        auto* button = new QPushButton(placement.caption, this);
+        Place(button, placement.left, placement.top, placement.width, kButtonHeight,
+              placement.caption);
         button->setFont(ArialBold(kButtonPointSize));
         SetBackground(button, Qt::white);
-        this->*spec.button = button;
+        this->*placement.button = button;
     }
 }
 
