@@ -48,7 +48,7 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_shownRows) {
         return {};
     }
-    return m_entries[static_cast<std::size_t>(index.row())];
+    return m_entries[index.row()];
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -102,14 +102,14 @@ void EntryListModel::RemoveRange(int first, int last) {
 
 void EntryListModel::KeepAllBut(const std::vector<int>& rows) {
     beginResetModel();
-    std::vector<QString> kept;
-    kept.reserve(m_entries.size() - rows.size());
+    QList<QString> kept;
+    kept.reserve(m_entries.size() - static_cast<qsizetype>(rows.size()));
     auto removed = rows.begin();
     for (int row = 0; row < static_cast<int>(m_entries.size()); ++row) {
         if (removed != rows.end() && *removed == row) {
             ++removed;
         } else {
-            kept.push_back(std::move(m_entries[static_cast<std::size_t>(row)]));
+            kept.push_back(std::move(m_entries[row]));
         }
     }
     m_entries = std::move(kept);
@@ -180,7 +180,7 @@ std::optional<QString> ListView::Item(int position) const {
     if (position < 1 || position > Count()) {
         return std::nullopt;
     }
-    return m_model.Entries()[static_cast<std::size_t>(position - 1)];
+    return m_model.Entries()[position - 1];
 }
 
 void ListView::Append(const QString& entry) {

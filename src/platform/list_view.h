@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <QString>
 #include <QTableView>
 #include <QTimer>
@@ -24,7 +25,9 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    const std::vector<QString>& Entries() const { return m_entries; }
+    // Implicitly shared: a copy is a cheap snapshot that a later change to
+    // the list does not touch.
+    const QList<QString>& Entries() const { return m_entries; }
     void Append(const QString& entry);
     void RemoveAt(int row);
     // rows ascending; removed in contiguous ranges, or by one reset when the
@@ -45,7 +48,7 @@ private:
     void RemoveRange(int first, int last);
     void KeepAllBut(const std::vector<int>& rows);
 
-    std::vector<QString> m_entries;
+    QList<QString> m_entries;
     int m_shownRows = 0;
     bool m_hasColumn = false;
     QString m_headerText;
@@ -83,7 +86,7 @@ public:
     void SetHeaderText(const QString& text);
     void Flush();
 
-    const std::vector<QString>& Entries() const { return m_model.Entries(); }
+    const QList<QString>& Entries() const { return m_model.Entries(); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -7,10 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace tarnwick {
 
@@ -25,6 +28,21 @@ void YieldNowAndThen() {
         YieldToEventLoop();
         sinceYield.start();
     }
+}
+
+void RunWhileEventsFlow(const std::function<void()>& work) {
+    std::atomic<bool> done = false;
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    std::thread worker([&] {
+        work();
+        done.store(true);
+        // After done, so a wait that missed it is woken.
+        dispatcher->wakeUp();
+    });
+    while (!done.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    worker.join();
 }
 
 void PauseSeconds(double seconds) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 namespace tarnwick {
@@ -12,6 +13,11 @@ void YieldToEventLoop();
 // for loops over many cheap steps, which stay responsive without paying for
 // a yield at every step.
 void YieldNowAndThen();
+
+// Runs work on another thread while this thread's event loop keeps running;
+// returns once work has finished. For a single call that may block, such as
+// flushing a file to disk.
+void RunWhileEventsFlow(const std::function<void()>& work);
 
 // Waits for the given time while the event loop runs, so windows stay
 // painted and responsive. Elapsed time counts, not the time of day.

@@ -24,14 +24,15 @@ constexpr std::size_t kEntriesPerYield = 4096;
 // The caller takes the snapshot before the first yield, so the list may
 // change meanwhile.
 template <typename Encode, typename UsePart>
-void InEncodedParts(const std::vector<QString>& snapshot, Encode encode, UsePart usePart) {
+void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePart) {
     std::vector<std::string> part;
-    part.reserve(std::min(kEntriesPerYield, snapshot.size()));
-    for (std::size_t first = 0; first < snapshot.size(); first += kEntriesPerYield) {
+    const auto count = static_cast<std::size_t>(snapshot.size());
+    part.reserve(std::min(kEntriesPerYield, count));
+    for (std::size_t first = 0; first < count; first += kEntriesPerYield) {
         part.clear();
-        const std::size_t end = std::min(first + kEntriesPerYield, snapshot.size());
+        const std::size_t end = std::min(first + kEntriesPerYield, count);
         for (std::size_t i = first; i < end; ++i) {
-            part.push_back(encode(snapshot[i]));
+            part.push_back(encode(snapshot[static_cast<qsizetype>(i)]));
         }
         usePart(std::span<const std::string>(part));
         YieldToEventLoop();
@@ -43,7 +44,7 @@ std::string Utf8(const QString& text) {
 }
 
 // Empty when every line reached the file, else the system's reason.
-QString WriteLines(const QString& path, const std::vector<QString>& lines) {
+QString WriteLines(const QString& path, const QList<QString>& lines) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
@@ -54,7 +55,12 @@ QString WriteLines(const QString& path, const std::vector<QString>& lines) {
         written = written && file.write(text.data(), static_cast<qint64>(text.size())) ==
                                  static_cast<qint64>(text.size());
     });
-    if (!written || !file.commit()) {
+    // The commit flushes the whole file to disk: the window keeps going.
+    bool committed = false;
+    if (written) {
+        RunWhileEventsFlow([&] { committed = file.commit(); });
+    }
+    if (!committed) {
         return file.errorString();
     }
     return {};
@@ -71,7 +77,7 @@ void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPoint
         return;
     }
     pointer.Set(PointerState::Busy);
-    const std::vector<QString> snapshot = results.Entries();
+    const QList<QString> snapshot = results.Entries();
     const QString failure = WriteLines(path, snapshot);
     pointer.Set(PointerState::Default);
     if (!failure.isEmpty()) {
@@ -85,12 +91,14 @@ void CopyListToClipboard(const ListView& list) {
     if (list.Count() == 0) {
         return;
     }
-    const std::vector<QString> snapshot = list.Entries();
+    const QList<QString> snapshot = list.Entries();
     std::size_t width = 0;
     InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
         width = std::max(width, ClipboardColumnWidth(part));
     });
     QString text;
+    // Every line is the padded entry, a TAB and CR LF.
+    text.reserve(snapshot.size() * static_cast<qsizetype>(width + 3));
     InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
         text.append(QString::fromStdString(RenderClipboardLines(part, width)));
     });

@@ -22,7 +22,7 @@ using ::testing::IsEmpty;
 
 class FileListTest : public FormTest {
 protected:
-    const std::vector<QString>& Entries() const { return form.ListView1->Entries(); }
+    const QList<QString>& Entries() const { return form.ListView1->Entries(); }
 
     void Drop(const QStringList& paths) {
         QMimeData data;

@@ -28,7 +28,8 @@ std::vector<QString> Search(unsigned workers, const std::vector<QString>& entrie
     made->form->Text1->setText(phrase);
     ClickStart(*made->form);
     EXPECT_THAT(answerer.Texts(), ElementsAreArray({QStringLiteral("Done.")}));
-    return made->form->ListView2->Entries();
+    const QList<QString>& results = made->form->ListView2->Entries();
+    return {results.begin(), results.end()};
 }
 
 QStringList Lines(const QString& path) {

@@ -28,7 +28,7 @@ QByteArray Contents(const QString& path) {
 
 class ResultsTest : public FormTest {
 protected:
-    const std::vector<QString>& Results() const { return form.ListView2->Entries(); }
+    const QList<QString>& Results() const { return form.ListView2->Entries(); }
     void Save(const QString& path) {
         answerer.QueueFileChoice({{files.Path(), path}});
         Click(form.PushButton2);

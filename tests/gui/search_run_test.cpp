@@ -30,7 +30,7 @@ protected:
         ClickStart(form);
     }
 
-    const std::vector<QString>& Results() const { return form.ListView2->Entries(); }
+    const QList<QString>& Results() const { return form.ListView2->Entries(); }
 
     bool HeaderIs(const QString& path) const {
         return form.ListView1->HeaderText() == kSearchingEntryPrefix + path;
