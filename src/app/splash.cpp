@@ -60,6 +60,18 @@ QString FirstPictureIn(const QString& folder) {
     return files.isEmpty() ? QString() : folder + files.first();
 }
 
+// The stored choice of "Hide this at next startup".
+bool SplashIsHidden() {
+    // A value that is not a number counts as 0, like a missing one.
+    return QSettings().value(kShowAgainKey).toString().toInt() != 0;
+}
+
+void StoreSplashHidden(bool hidden) {
+    QSettings settings;
+    settings.setValue(kShowAgainKey, QString::number(hidden ? 1 : 0));
+    settings.sync();
+}
+
 }  // namespace
 
 SplashLayout LayoutSplash(QSize pictureTwips) {
@@ -131,17 +143,6 @@ void Splash::SplashShow() {
     CenterOnScreen(m_window.get());
     PauseSeconds(m_seconds);
     m_window->hide();
-}
-
-bool SplashIsHidden() {
-    // A value that is not a number counts as 0, like a missing one.
-    return QSettings().value(kShowAgainKey).toString().toInt() != 0;
-}
-
-void StoreSplashHidden(bool hidden) {
-    QSettings settings;
-    settings.setValue(kShowAgainKey, QString::number(hidden ? 1 : 0));
-    settings.sync();
 }
 
 }  // namespace tarnwick

@@ -61,8 +61,4 @@ private:
     std::unique_ptr<SplashWindow> m_window;
 };
 
-// The stored choice of "Hide this at next startup".
-bool SplashIsHidden();
-void StoreSplashHidden(bool hidden);
-
 }  // namespace tarnwick

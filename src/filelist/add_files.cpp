@@ -53,12 +53,7 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
         return;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ReportListFileProblem(window, path,
-                              kCannotReadListFile + QStringLiteral(": ") + file.errorString());
-        return;
-    }
-    const QByteArray content = file.readAll();
+    const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (file.error() != QFileDevice::NoError) {
         ReportListFileProblem(window, path,
                               kCannotReadListFile + QStringLiteral(": ") + file.errorString());

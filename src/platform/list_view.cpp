@@ -65,10 +65,7 @@ void EntryListModel::Append(const QString& entry) {
 
 void EntryListModel::RemoveAt(int row) {
     Flush();
-    beginRemoveRows({}, row, row);
-    m_entries.erase(m_entries.begin() + row);
-    --m_shownRows;
-    endRemoveRows();
+    RemoveRange(row, row);
 }
 
 void EntryListModel::RemoveRows(const std::vector<int>& rows) {

@@ -150,7 +150,7 @@ bool SearchRun::SearchEntry(int position, CaseMode mode, ReadAhead& ahead) {
         }
     }
     if (IsExistingFile(encodedPath)) {
-        if (auto failure = TestFile(path, matcher, ahead)) {
+        if (auto failure = TestFile(path, encodedPath, matcher, ahead)) {
             ReportError(*failure, SearchStep::TestFileEntry);
         }
         return true;
@@ -160,7 +160,7 @@ bool SearchRun::SearchEntry(int position, CaseMode mode, ReadAhead& ahead) {
         ReportError(Describe(folder.Error()), SearchStep::OpenFolderEntry);
         return true;
     }
-    if (auto failure = SearchFolder(PathFromSystemEncoding(folder.Value()), matcher)) {
+    if (auto failure = SearchFolder(folder.Value(), matcher)) {
         ReportError(*failure, SearchStep::SearchFolderEntry);
     }
     return true;
@@ -174,11 +174,11 @@ std::shared_ptr<const PhraseMatcher> SearchRun::CurrentMatcher(CaseMode mode) {
     return m_matcher;
 }
 
-std::optional<QString> SearchRun::TestFile(const QString& path,
+std::optional<QString> SearchRun::TestFile(const QString& path, const std::string& encodedPath,
                                            const std::shared_ptr<const PhraseMatcher>& matcher,
                                            ReadAhead& ahead) {
-    return TakeVerdict(path, ahead.VerdictFor(PathToSystemEncoding(path), matcher,
-                                              [this] { return m_stopRequested; }));
+    return TakeVerdict(path,
+                       ahead.VerdictFor(encodedPath, matcher, [this] { return m_stopRequested; }));
 }
 
 std::optional<QString> SearchRun::TakeVerdict(const QString& path,
@@ -193,10 +193,9 @@ std::optional<QString> SearchRun::TakeVerdict(const QString& path,
 }
 
 std::optional<QString> SearchRun::SearchFolder(
-    const QString& folder, const std::shared_ptr<const PhraseMatcher>& matcher) {
-    m_controls.fileList->SetHeaderText(kSearchingFolderPrefix + folder);
-    const Expected<std::vector<std::string>> listed =
-        ListFilesInFolder(PathToSystemEncoding(folder));
+    const std::string& folder, const std::shared_ptr<const PhraseMatcher>& matcher) {
+    m_controls.fileList->SetHeaderText(kSearchingFolderPrefix + PathFromSystemEncoding(folder));
+    const Expected<std::vector<std::string>> listed = ListFilesInFolder(folder);
     if (!listed) {
         return std::nullopt;
     }
@@ -211,7 +210,8 @@ std::optional<QString> SearchRun::SearchFolder(
              prefetched < files.size() && ahead.HasRoom(); ++prefetched) {
             ahead.Prefetch(files[prefetched], matcher);
         }
-        if (auto failure = TestFile(PathFromSystemEncoding(files[index]), matcher, ahead)) {
+        const std::string& file = files[index];
+        if (auto failure = TestFile(PathFromSystemEncoding(file), file, matcher, ahead)) {
             return failure;
         }
     }

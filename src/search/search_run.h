@@ -66,13 +66,14 @@ private:
     bool SearchEntry(int position, CaseMode mode, ReadAhead& ahead);
     // Shared so that a run nested in a yield cannot pull it from under this one.
     std::shared_ptr<const PhraseMatcher> CurrentMatcher(CaseMode mode);
-    std::optional<QString> TestFile(const QString& path,
+    // path as shown and added to the results; encodedPath as the system takes it.
+    std::optional<QString> TestFile(const QString& path, const std::string& encodedPath,
                                     const std::shared_ptr<const PhraseMatcher>& matcher,
                                     ReadAhead& ahead);
     // Adds path to the results when the verdict says it lacks the phrase;
     // gives the description of a failed test.
     std::optional<QString> TakeVerdict(const QString& path, const Expected<Verdict>& verdict);
-    std::optional<QString> SearchFolder(const QString& folder,
+    std::optional<QString> SearchFolder(const std::string& folder,
                                         const std::shared_ptr<const PhraseMatcher>& matcher);
     std::size_t ReadAheadDepth() const;
     bool KeepGoing();

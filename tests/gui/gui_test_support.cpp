@@ -61,35 +61,35 @@ void MessageAnswerer::AnswerMessage(QMessageBox& box) {
     (ok ? ok : box.button(m_questionAnswer))->click();
 }
 
+// The next answer queued for dialog; an empty one, or none, rejects it.
+template <typename Answer>
+std::optional<Answer> NextAnswer(std::deque<std::optional<Answer>>& queue, QDialog& dialog) {
+    if (queue.empty()) {
+        ADD_FAILURE() << qPrintable(dialog.windowTitle()) << " opened with no answer queued";
+        dialog.reject();
+        return std::nullopt;
+    }
+    std::optional<Answer> answer = std::move(queue.front());
+    queue.pop_front();
+    if (!answer) {
+        dialog.reject();
+    }
+    return answer;
+}
+
 void MessageAnswerer::AnswerInput(QInputDialog& box) {
     m_dialogTitles.push_back(box.windowTitle());
     m_inputPrompts.push_back(box.labelText());
-    if (m_inputs.empty()) {
-        ADD_FAILURE() << "an input box opened with no answer queued";
-        box.reject();
-        return;
+    if (const std::optional<QString> answer = NextAnswer(m_inputs, box)) {
+        box.setTextValue(*answer);
+        box.accept();
     }
-    const std::optional<QString> answer = m_inputs.front();
-    m_inputs.pop_front();
-    if (!answer) {
-        box.reject();
-        return;
-    }
-    box.setTextValue(*answer);
-    box.accept();
 }
 
 void MessageAnswerer::AnswerFileDialog(QFileDialog& dialog) {
     m_dialogTitles.push_back(dialog.windowTitle());
-    if (m_fileChoices.empty()) {
-        ADD_FAILURE() << "a file dialog opened with no answer queued";
-        dialog.reject();
-        return;
-    }
-    const std::optional<FileChoice> choice = m_fileChoices.front();
-    m_fileChoices.pop_front();
+    const std::optional<FileChoice> choice = NextAnswer(m_fileChoices, dialog);
     if (!choice) {
-        dialog.reject();
         return;
     }
     dialog.setDirectory(choice->folder);
