@@ -64,23 +64,20 @@ Expected<Verdict> TestSmallFile(const ReadableFile& file, const PhraseMatcher& m
     return FromLacks(matcher.LacksPhrase(content));
 }
 
-// The first bytes are read on their own so that a non-text file is turned
-// away before keepGoing() is asked and before a whole block is read.
+// Each block is read before keepGoing() is asked, so that a non-text start
+// turns the file away first, without asking.
 Expected<Verdict> TestLargeFile(const ReadableFile& file, const PhraseMatcher& matcher,
                                 const std::function<bool()>& keepGoing) {
     CarriedSearch search(matcher);
-    const auto head = file.Read(search.Block(), kTextCheckLength);
-    if (!head) return head.Error();
-    if (!LooksLikeText(std::string_view(search.Block(), head.Value()))) return Verdict::NonText;
-    file.AdviseSequential();
-    std::size_t alreadyRead = head.Value();
     for (std::uint64_t offset = 0; offset < file.Size(); offset += kBlockSize) {
-        if (!keepGoing()) return Verdict::Stopped;
         const auto wanted = static_cast<std::size_t>(std::min(kBlockSize, file.Size() - offset));
-        const auto got = file.Read(search.Block() + alreadyRead, wanted - alreadyRead);
+        const auto got = file.Read(search.Block(), wanted);
         if (!got) return got.Error();
-        const std::size_t blockLength = alreadyRead + got.Value();
-        alreadyRead = 0;
+        const std::size_t blockLength = got.Value();
+        if (offset == 0 && !LooksLikeText(std::string_view(search.Block(), blockLength))) {
+            return Verdict::NonText;
+        }
+        if (!keepGoing()) return Verdict::Stopped;
         if (search.FindsPhrase(blockLength)) return Verdict::Contains;
         if (blockLength < wanted) break;  // the file shrank since it was opened
     }

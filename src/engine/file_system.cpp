@@ -263,8 +263,6 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) const {
     }
     return done;
 }
-
-void ReadableFile::AdviseSequential() const {}
 #else
 Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
     ReadableFile file(path);
@@ -293,10 +291,6 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) const {
         done += static_cast<std::size_t>(got);
     }
     return done;
-}
-
-void ReadableFile::AdviseSequential() const {
-    posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 #endif
 

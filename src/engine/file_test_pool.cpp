@@ -2,17 +2,30 @@
 
 namespace tarnwick {
 
-void FileTestJob::Run() {
+namespace {
+
+// Blocks of a file read before its job counts as long running.
+constexpr int kBlocksOfALongRun = 4;
+
+}  // namespace
+
+void FileTestJob::Run(const std::function<void(const FileTestJob&)>& onLongRun) {
     if (Cancelled()) {
         m_outcome.emplace(Verdict::Stopped);
     } else {
-        m_outcome.emplace(TestFileContent(m_path, *m_matcher, [this] { return !Cancelled(); }));
+        int blocks = 0;
+        m_outcome.emplace(TestFileContent(m_path, *m_matcher, [&] {
+            if (++blocks == kBlocksOfALongRun && onLongRun) {
+                onLongRun(*this);
+            }
+            return !Cancelled();
+        }));
     }
     m_done.store(true, std::memory_order_release);
 }
 
-FileTestPool::FileTestPool(unsigned workers, std::function<void()> onJobDone)
-    : m_onJobDone(std::move(onJobDone)) {
+FileTestPool::FileTestPool(unsigned workers, ProgressCallback onProgress)
+    : m_onProgress(std::move(onProgress)) {
     const unsigned count = WorkersFor(workers);
     m_threads.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
@@ -70,9 +83,9 @@ std::shared_ptr<FileTestJob> FileTestPool::NextJob() {
 
 void FileTestPool::Work() {
     while (const std::shared_ptr<FileTestJob> job = NextJob()) {
-        job->Run();
-        if (m_onJobDone) {
-            m_onJobDone();
+        job->Run(m_onProgress);
+        if (m_onProgress) {
+            m_onProgress(*job);
         }
     }
 }

@@ -34,7 +34,8 @@ public:
     bool Done() const { return m_done.load(std::memory_order_acquire); }
     const Expected<Verdict>& Outcome() const { return *m_outcome; }
 
-    void Run();
+    // onLongRun is called once when the file turns out to take a while.
+    void Run(const std::function<void(const FileTestJob&)>& onLongRun);
 
 private:
     std::string m_path;
@@ -45,10 +46,13 @@ private:
 };
 
 // Worker threads that run FileTestJobs in the order they were submitted.
-// onJobDone is called on the worker after each job, to wake whoever waits.
+// onProgress is called on the worker after each job, and once during a job
+// that reads a long file, to wake whoever waits.
 class FileTestPool {
 public:
-    FileTestPool(unsigned workers, std::function<void()> onJobDone);
+    using ProgressCallback = std::function<void(const FileTestJob&)>;
+
+    FileTestPool(unsigned workers, ProgressCallback onProgress);
     ~FileTestPool();
     FileTestPool(const FileTestPool&) = delete;
     FileTestPool& operator=(const FileTestPool&) = delete;
@@ -65,7 +69,7 @@ private:
     void Work();
     std::shared_ptr<FileTestJob> NextJob();
 
-    std::function<void()> m_onJobDone;
+    ProgressCallback m_onProgress;
     std::mutex m_mutex;
     std::condition_variable m_jobWaiting;
     std::deque<std::shared_ptr<FileTestJob>> m_queue;

@@ -28,9 +28,6 @@ public:
     // Reads until count bytes arrived or the file ended; gives the number read.
     Expected<std::size_t> Read(char* into, std::size_t count) const;
 
-    // Tells the system that the file will be read from start to end once.
-    void AdviseSequential() const;
-
 private:
     explicit ReadableFile(std::string path) : m_path(std::move(path)) {}
     SystemError Error(const char* action, int code) const;

@@ -17,20 +17,27 @@ bool SameSearch(const PhraseMatcher& left, const PhraseMatcher& right) {
 
 VerdictWaiter::VerdictWaiter() : m_dispatcher(QAbstractEventDispatcher::instance()) {}
 
-void VerdictWaiter::JobDone() {
-    if (m_waiting.load() > 0) {
+void VerdictWaiter::JobProgressed(const FileTestJob& job) {
+    // Pairs with WaitOnce: the job's end is seen there, or the waiter here.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    // A long job wakes the loop so that the verdicts before it are taken
+    // and the progress shows the file being read.
+    if (m_waiting.load() > 0 && (!job.Done() || m_wakeOn.load() == &job)) {
         m_dispatcher->wakeUp();
     }
 }
 
-void VerdictWaiter::WaitOnce(const FileTestJob& job) {
-    // Counted as waiting before the last look at the job: either that look
-    // sees it done, or the worker sees the waiter and wakes the loop.
+void VerdictWaiter::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) {
+    // Named and counted as waiting before the last look at the jobs: either
+    // that look sees wakeOn done, or its worker sees the waiter and wakes
+    // the loop.
+    const FileTestJob* const outerWakeOn = m_wakeOn.exchange(wakeOn.Done() ? &job : &wakeOn);
     ++m_waiting;
-    if (!job.Done()) {
+    if (!job.Done() && !m_wakeOn.load()->Done()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     --m_waiting;
+    m_wakeOn.store(outerWakeOn);
 }
 
 ReadAhead::~ReadAhead() {
@@ -82,13 +89,18 @@ Expected<Verdict> ReadAhead::VerdictFor(const std::string& path,
     return Await(*job, stopRequested);
 }
 
+const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
+    const std::size_t batch = std::min(m_window.size(), m_depth / 4);
+    return batch == 0 ? job : *m_window[batch - 1];
+}
+
 Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
     while (!job.Done()) {
         if (stopRequested()) {
             job.Cancel();
             CancelAll();
         }
-        m_waiter.WaitOnce(job);
+        m_waiter.WaitOnce(job, WakeOnFor(job));
     }
     if (stopRequested()) {
         return Verdict::Stopped;

@@ -12,21 +12,23 @@ class QAbstractEventDispatcher;
 
 namespace tarnwick {
 
-// Lets the GUI thread sleep in its event loop until a worker has finished a
-// job, waking it only while someone waits.
+// Lets the GUI thread sleep in its event loop until a worker has finished the
+// job it named, or has begun a long one; it is woken only while it waits.
 class VerdictWaiter {
 public:
     VerdictWaiter();
 
-    // Called on a worker after each job.
-    void JobDone();
-    // Processes events, sleeping until one comes unless job is done already.
-    void WaitOnce(const FileTestJob& job);
+    // Called on a worker after each job and during a long one.
+    void JobProgressed(const FileTestJob& job);
+    // Processes events, sleeping until one comes unless job is done already;
+    // the worker that finishes wakeOn wakes the loop.
+    void WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn);
 
 private:
     QAbstractEventDispatcher* m_dispatcher;
     // A count, as a wait can be nested in the events another wait processes.
     std::atomic<int> m_waiting{0};
+    std::atomic<const FileTestJob*> m_wakeOn{nullptr};
 };
 
 // Tests the files that a search will come to next on the pool's workers, in
@@ -59,6 +61,9 @@ public:
 
 private:
     std::shared_ptr<FileTestJob> TakeJobFor(const std::string& path);
+    // The job whose end wakes a wait for job: a later one while it runs, so
+    // that the verdicts in between are taken in one go.
+    const FileTestJob& WakeOnFor(const FileTestJob& job) const;
     void CancelAll();
 
     FileTestPool& m_pool;

@@ -43,8 +43,9 @@ SearchRun::SearchRun(SearchControls controls, QString supportAddress, unsigned w
     : m_controls(controls),
       m_supportAddress(std::move(supportAddress)),
       m_waiter(std::make_unique<VerdictWaiter>()),
-      m_pool(std::make_unique<FileTestPool>(workers,
-                                            [waiter = m_waiter.get()] { waiter->JobDone(); })) {}
+      m_pool(std::make_unique<FileTestPool>(
+          workers,
+          [waiter = m_waiter.get()](const FileTestJob& job) { waiter->JobProgressed(job); })) {}
 
 SearchRun::~SearchRun() = default;
 

@@ -24,7 +24,7 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
     std::atomic<int> signalled = 0;
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     {
-        FileTestPool pool(3, [&] { ++signalled; });
+        FileTestPool pool(3, [&](const FileTestJob&) { ++signalled; });
         EXPECT_EQ(pool.Workers(), 3u);
         const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
         for (int i = 0; i < 40; ++i) {
@@ -46,6 +46,28 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
         EXPECT_EQ(outcome.Value(), i % 2 ? Verdict::Contains : Verdict::Lacks) << i;
     }
     EXPECT_EQ(jobs.back()->Outcome().Value(), Verdict::NotTested);
+}
+
+TEST(FileTestPool, SignalsALongJobOnceWhileItRunsAndOnceDone) {
+    testing::TempDir dir;
+    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    std::atomic<int> whileRunning = 0;
+    std::atomic<int> whenDone = 0;
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    {
+        FileTestPool pool(
+            1, [&](const FileTestJob& job) { ++(job.Done() ? whenDone : whileRunning); });
+        for (const std::size_t size : {std::size_t{300'000}, std::size_t{2'000'000}}) {
+            jobs.push_back(std::make_shared<FileTestJob>(
+                dir.WriteFile(std::to_string(size), std::string(size, 'a')), matcher));
+            pool.Submit(jobs.back());
+        }
+        for (const auto& job : jobs) {
+            WaitUntilDone(*job);
+        }
+    }
+    EXPECT_EQ(whileRunning, 1);
+    EXPECT_EQ(whenDone, 2);
 }
 
 TEST(FileTestPool, CancelledJobsStopWithoutAVerdict) {

@@ -225,9 +225,13 @@ TEST_F(SearchRunTest, StopDuringAFolderEndsBeforeTheNextFileAndStillSaysDone) {
 
 TEST_F(SearchRunTest, StopDuringALargeFileLeavesItOut) {
     const QString small = files.Write("small.txt", "abc");
-    const QString large = files.Write("large.txt", QByteArray(8 << 20, 'a'));
+    const QString large = files.Write("large.txt", QByteArray(32 << 20, 'a'));
     AddEntries(form, {small, large});
 
+    // The large file was tested ahead with the first phrase; the edit makes
+    // its test start at its turn, so that the stop comes while it is read.
+    WhenDuringRun edit([&] { return HeaderIs(small); },
+                       [&] { form.Text1->setText(QStringLiteral("needle!")); });
     WhenDuringRun stop([&] { return HeaderIs(large); }, [&] { ClickStart(form); });
     Search("needle");
 
