@@ -2,7 +2,9 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QSaveFile>
+#include <memory>
 
 #include "engine/results_text.h"
 #include "platform/dialogs.h"
@@ -96,13 +98,18 @@ void CopyListToClipboard(const ListView& list) {
     InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
         width = std::max(width, ClipboardColumnWidth(part));
     });
-    QString text;
+    // Kept as UTF-8, half the size of the same text in a QString; the
+    // clipboard converts it when another program asks for it.
+    QByteArray text;
     // Every line is the padded entry, a TAB and CR LF.
     text.reserve(snapshot.size() * static_cast<qsizetype>(width + 3));
     InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
-        text.append(QString::fromStdString(RenderClipboardLines(part, width)));
+        const std::string lines = RenderClipboardLines(part, width);
+        text.append(lines.data(), static_cast<qsizetype>(lines.size()));
     });
-    QGuiApplication::clipboard()->setText(text);
+    auto mimeData = std::make_unique<QMimeData>();
+    mimeData->setData(QStringLiteral("text/plain"), text);
+    QGuiApplication::clipboard()->setMimeData(mimeData.release());
 }
 
 void CopyResultsToClipboard(QWidget* window, const ListView& results) {

@@ -135,10 +135,11 @@ TEST_F(ResultsTest, CopyPadsEveryLineToTheLongestAndEndsItWithATab) {
     Click(form.PushButton4);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 
-    AddEntries(*form.ListView2, {"C:\\a.txt", "C:\\bb\\c.txt"});
+    AddEntries(*form.ListView2,
+               {"C:\\a.txt", "C:\\bb\\c.txt", QStringLiteral("C:\\\u00e9t\u00e9")});
     Click(form.PushButton4);
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
-              QStringLiteral("C:\\a.txt   \t\r\nC:\\bb\\c.txt\t\r\n"));
+              QStringLiteral("C:\\a.txt   \t\r\nC:\\bb\\c.txt\t\r\nC:\\\u00e9t\u00e9     \t\r\n"));
     EXPECT_THAT(answerer.Texts(), ElementsAre(kCopiedText, kCopiedText));
     EXPECT_EQ(answerer.Seen()[0].title, QStringLiteral("Tarnwick"));
 }
