@@ -40,7 +40,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 tr '\n' '\0' <"$list" >"$work/files0"
 
-names=(plain-read
+names=(plain-read plain-read-jN
     engine-cs engine-ci
     window-w1-cs window-w1-ci window-wN-cs window-wN-ci
     grep-cs grep-ci grep-PN-cs grep-PN-ci
@@ -53,6 +53,7 @@ grep_in_parallel() {
 run_tool() {
     case "$1" in
         plain-read) "$driver" "$list" "$phrase" --plain-read ;;
+        plain-read-jN) "$driver" "$list" "$phrase" --plain-read --threads "$cores" ;;
         engine-cs) "$driver" "$list" "$phrase" ;;
         engine-ci) "$driver" "$list" "$phrase" --ignore-case ;;
         window-w1-cs) "$window" search "$list" "$phrase" --workers 1 ;;
@@ -89,6 +90,8 @@ time_tool() {
 }
 
 median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+median_ms() { median "$1" | awk '{ print $1 * 1000 }'; }
 
 ratio() {
     awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || b == 0) print "-"; else printf "%.2f\n", a / b }'
@@ -136,13 +139,17 @@ for name in "${names[@]}"; do
 done
 
 echo
-echo "inside the window runs (medians): the click on \"Start Searching\" until it returned"
-printf '%-13s %10s %17s\n' tool "click ms" "longest stall ms"
+echo "inside the window runs (medians): the click on \"Start Searching\" until it returned,"
+echo "that is the search without the benchmark building the window and filling its list"
+printf '%-13s %10s %17s %10s %10s\n' tool "click ms" "longest stall ms" "vs engine" "vs rg -jN"
 for name in "${names[@]}"; do
     case "$name" in
         window-*)
-            printf '%-13s %10.1f %17.1f\n' "$name" "$(median "$work/$name.click")" \
-                "$(median "$work/$name.stall")"
+            mode=${name##*-}
+            click=$(median "$work/$name.click")
+            printf '%-13s %10.1f %17.1f %10s %10s\n' "$name" "$click" "$(median "$work/$name.stall")" \
+                "$(ratio "$click" "$(median_ms "$work/engine-$mode.times")")" \
+                "$(ratio "$click" "$(median_ms "$work/rg-jN-$mode.times")")"
             ;;
     esac
 done

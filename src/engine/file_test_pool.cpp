@@ -62,6 +62,17 @@ void FileTestPool::Submit(std::shared_ptr<FileTestJob> job) {
     m_jobWaiting.notify_one();
 }
 
+void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs) {
+    if (jobs.empty()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queue.insert(m_queue.end(), jobs.begin(), jobs.end());
+    }
+    m_jobWaiting.notify_all();
+}
+
 void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
     {
         const std::lock_guard lock(m_mutex);

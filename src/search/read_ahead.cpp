@@ -53,7 +53,12 @@ void ReadAhead::CancelAll() {
 void ReadAhead::Prefetch(std::string path, std::shared_ptr<const PhraseMatcher> matcher) {
     auto job = std::make_shared<FileTestJob>(std::move(path), std::move(matcher));
     m_window.push_back(job);
-    m_pool.Submit(std::move(job));
+    m_unstarted.push_back(std::move(job));
+}
+
+void ReadAhead::StartPrefetched() {
+    m_pool.SubmitAll(m_unstarted);
+    m_unstarted.clear();
 }
 
 std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(const std::string& path) {
@@ -95,6 +100,7 @@ const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
 }
 
 Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
+    StartPrefetched();
     while (!job.Done()) {
         if (stopRequested()) {
             job.Cancel();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/file_test_pool.h"
 
@@ -42,7 +43,12 @@ public:
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     bool HasRoom() const { return m_window.size() < m_depth; }
+    // Refilling only once half the window is taken wakes the workers and
+    // takes the pool's lock for a batch of files at a time.
+    bool RunsLow() const { return m_window.size() <= m_depth / 2; }
+    // Adds a file to the window; the tests start with StartPrefetched().
     void Prefetch(std::string path, std::shared_ptr<const PhraseMatcher> matcher);
+    void StartPrefetched();
 
     // The verdict on path under matcher: the one tested ahead when it was
     // for the same path, phrase and mode, else a new test. Files tested
@@ -70,6 +76,7 @@ private:
     VerdictWaiter& m_waiter;
     std::size_t m_depth;
     std::deque<std::shared_ptr<FileTestJob>> m_window;
+    std::vector<std::shared_ptr<FileTestJob>> m_unstarted;
 };
 
 }  // namespace tarnwick

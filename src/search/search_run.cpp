@@ -111,6 +111,9 @@ void SearchRun::SearchEntries(CaseMode mode) {
 }
 
 int SearchRun::PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode mode) {
+    if (!ahead.RunsLow()) {
+        return after;
+    }
     int position = after;
     while (position < count && ahead.HasRoom()) {
         ++position;
@@ -121,6 +124,7 @@ int SearchRun::PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode 
         // Folders and missing paths come back as not tested, cheaply.
         ahead.Prefetch(PathToSystemEncoding(*entry), CurrentMatcher(mode));
     }
+    ahead.StartPrefetched();
     return position;
 }
 
@@ -207,9 +211,12 @@ std::optional<QString> SearchRun::SearchFolder(
         if (!KeepGoing()) {
             break;
         }
-        for (prefetched = std::max(prefetched, index + 1);
-             prefetched < files.size() && ahead.HasRoom(); ++prefetched) {
-            ahead.Prefetch(files[prefetched], matcher);
+        prefetched = std::max(prefetched, index + 1);
+        if (ahead.RunsLow()) {
+            for (; prefetched < files.size() && ahead.HasRoom(); ++prefetched) {
+                ahead.Prefetch(files[prefetched], matcher);
+            }
+            ahead.StartPrefetched();
         }
         const std::string& file = files[index];
         if (auto failure = TestFile(PathFromSystemEncoding(file), file, matcher, ahead)) {

@@ -27,12 +27,18 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
         FileTestPool pool(3, [&](const FileTestJob&) { ++signalled; });
         EXPECT_EQ(pool.Workers(), 3u);
         const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+        std::vector<std::shared_ptr<FileTestJob>> batch;
         for (int i = 0; i < 40; ++i) {
             const std::string content = i % 2 ? "hay and needle" : "only hay";
             const std::string name = std::to_string(i) + ".txt";
             jobs.push_back(std::make_shared<FileTestJob>(dir.WriteFile(name, content), matcher));
-            pool.Submit(jobs.back());
+            if (i < 20) {
+                pool.Submit(jobs.back());
+            } else {
+                batch.push_back(jobs.back());
+            }
         }
+        pool.SubmitAll(batch);
         jobs.push_back(std::make_shared<FileTestJob>(dir.PathOf("missing"), matcher));
         pool.SubmitFirst(jobs.back());
         for (const auto& job : jobs) {
