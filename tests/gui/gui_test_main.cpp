@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+
+#include "gui_test_support.h"
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -9,6 +12,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kestrane"));
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, tarnwick::test::SettingsFolder());
+    }
     ::testing::InitGoogleTest(&argc, argv);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     return RUN_ALL_TESTS();

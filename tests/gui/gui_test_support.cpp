@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/list_view.h"
@@ -171,6 +172,11 @@ void Click(QAbstractButton* button) {
 
 void ClickStart(Form1& form) {
     Click(form.PushButton1);
+}
+
+QString SettingsFolder() {
+    static const QTemporaryDir folder;
+    return folder.path();
 }
 
 }  // namespace tarnwick::test

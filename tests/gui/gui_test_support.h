@@ -116,6 +116,10 @@ protected:
     TempFolder files;
 };
 
+// The folder that holds this test process's stored settings, apart from
+// the user's and from the other test processes running beside it.
+QString SettingsFolder();
+
 void AddEntries(ListView& list, const std::vector<QString>& entries);
 void AddEntries(Form1& form, const std::vector<QString>& entries);
 void Click(QAbstractButton* button);

@@ -273,8 +273,9 @@ TEST(SearchRunDeathTest, ClosingTheWindowMidRunEndsTheProcessWithoutDone) {
             auto made = MakeForm(
                 [&files](StartupEnvironment& environment, const TempFolder& programFolder) {
                     environment.endProcess = [&files, program = programFolder.Path()] {
-                        QDir(files.Path()).removeRecursively();
-                        QDir(program).removeRecursively();
+                        for (const QString& folder : {files.Path(), program, SettingsFolder()}) {
+                            QDir(folder).removeRecursively();
+                        }
                         EndProcessNow();
                     };
                 });
