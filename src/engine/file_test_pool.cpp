@@ -54,14 +54,6 @@ unsigned FileTestPool::WorkersFor(unsigned requested) {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-void FileTestPool::Submit(std::shared_ptr<FileTestJob> job) {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(job));
-    }
-    m_jobWaiting.notify_one();
-}
-
 void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     if (jobs.empty()) {
         return;

@@ -61,7 +61,6 @@ public:
     static unsigned WorkersFor(unsigned requested);
     unsigned Workers() const { return static_cast<unsigned>(m_threads.size()); }
 
-    void Submit(std::shared_ptr<FileTestJob> job);
     // Queues the jobs in order under one lock, waking each worker once.
     void SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs);
     // Puts the job ahead of every waiting one.

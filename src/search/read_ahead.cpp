@@ -100,7 +100,7 @@ const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
 }
 
 Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
-    StartPrefetched();
+    StartPrefetched();  // no job is waited on before it is queued
     while (!job.Done()) {
         if (stopRequested()) {
             job.Cancel();

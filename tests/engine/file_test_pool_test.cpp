@@ -27,18 +27,12 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
         FileTestPool pool(3, [&](const FileTestJob&) { ++signalled; });
         EXPECT_EQ(pool.Workers(), 3u);
         const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
-        std::vector<std::shared_ptr<FileTestJob>> batch;
         for (int i = 0; i < 40; ++i) {
             const std::string content = i % 2 ? "hay and needle" : "only hay";
             const std::string name = std::to_string(i) + ".txt";
             jobs.push_back(std::make_shared<FileTestJob>(dir.WriteFile(name, content), matcher));
-            if (i < 20) {
-                pool.Submit(jobs.back());
-            } else {
-                batch.push_back(jobs.back());
-            }
         }
-        pool.SubmitAll(batch);
+        pool.SubmitAll(jobs);
         jobs.push_back(std::make_shared<FileTestJob>(dir.PathOf("missing"), matcher));
         pool.SubmitFirst(jobs.back());
         for (const auto& job : jobs) {
@@ -66,8 +60,8 @@ TEST(FileTestPool, SignalsALongJobOnceWhileItRunsAndOnceDone) {
         for (const std::size_t size : {std::size_t{300'000}, std::size_t{2'000'000}}) {
             jobs.push_back(std::make_shared<FileTestJob>(
                 dir.WriteFile(std::to_string(size), std::string(size, 'a')), matcher));
-            pool.Submit(jobs.back());
         }
+        pool.SubmitAll(jobs);
         for (const auto& job : jobs) {
             WaitUntilDone(*job);
         }
@@ -83,8 +77,7 @@ TEST(FileTestPool, CancelledJobsStopWithoutAVerdict) {
     FileTestPool pool(1, {});
     auto running = std::make_shared<FileTestJob>(large, matcher);
     auto queued = std::make_shared<FileTestJob>(large, matcher);
-    pool.Submit(running);
-    pool.Submit(queued);
+    pool.SubmitAll({running, queued});
     queued->Cancel();
     running->Cancel();
     WaitUntilDone(*running);
@@ -103,8 +96,8 @@ TEST(FileTestPool, EndsWithJobsStillQueued) {
         FileTestPool pool(2, {});
         for (int i = 0; i < 100; ++i) {
             jobs.push_back(std::make_shared<FileTestJob>(file, matcher));
-            pool.Submit(jobs.back());
         }
+        pool.SubmitAll(jobs);
     }
     for (const auto& job : jobs) {
         EXPECT_TRUE(job->Done());
