@@ -35,23 +35,16 @@ protected:
         ASSERT_TRUE(picture.save(program.Path() + "/Splash/" + name, "PNG"));
     }
 
-    // Runs the splash; during it, during() sees the shown window.
-    // Runs during at the first pass of the event loop that finds the splash
-    // window shown, however long the machine took to get there.
+    // Runs the splash; during() sees the window at the first pass of the
+    // event loop that finds it shown, however long the machine took.
     void ShowSplash(const std::function<void(SplashWindow&)>& during = {}) {
-        QTimer poll;
-        poll.setInterval(0);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (splash.Window() == nullptr || !splash.Window()->isVisible()) {
-                return;
-            }
-            poll.stop();
-            if (during) {
-                during(*splash.Window());
-            }
-            m_sawWindow = true;
-        });
-        poll.start();
+        WhenDuringRun shown([&] { return splash.Window() && splash.Window()->isVisible(); },
+                            [&] {
+                                if (during) {
+                                    during(*splash.Window());
+                                }
+                                m_sawWindow = true;
+                            });
         splash.SplashShow();
     }
 
