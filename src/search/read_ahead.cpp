@@ -50,17 +50,6 @@ void ReadAhead::CancelAll() {
     }
 }
 
-void ReadAhead::Prefetch(std::string path, std::shared_ptr<const PhraseMatcher> matcher) {
-    auto job = std::make_shared<FileTestJob>(std::move(path), std::move(matcher));
-    m_window.push_back(job);
-    m_unstarted.push_back(std::move(job));
-}
-
-void ReadAhead::StartPrefetched() {
-    m_pool.SubmitAll(m_unstarted);
-    m_unstarted.clear();
-}
-
 std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(const std::string& path) {
     const auto found = std::find_if(m_window.begin(), m_window.end(),
                                     [&](const auto& job) { return job->Path() == path; });
@@ -100,7 +89,6 @@ const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
 }
 
 Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
-    StartPrefetched();  // no job is waited on before it is queued
     while (!job.Done()) {
         if (stopRequested()) {
             job.Cancel();

@@ -42,13 +42,25 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    bool HasRoom() const { return m_window.size() < m_depth; }
-    // Refilling only once half the window is taken wakes the workers and
-    // takes the pool's lock for a batch of files at a time.
-    bool RunsLow() const { return m_window.size() <= m_depth / 2; }
-    // Adds a file to the window; the tests start with StartPrefetched().
-    void Prefetch(std::string path, std::shared_ptr<const PhraseMatcher> matcher);
-    void StartPrefetched();
+    // Once half the window is taken, fills it again with the tests that
+    // nextJob() makes, until it gives none, and queues them as one batch:
+    // the workers are woken and the pool's lock taken once per batch.
+    template <typename NextJob>
+    void TopUp(NextJob nextJob) {
+        if (m_window.size() > m_depth / 2) {
+            return;
+        }
+        std::vector<std::shared_ptr<FileTestJob>> batch;
+        while (m_window.size() < m_depth) {
+            std::shared_ptr<FileTestJob> job = nextJob();
+            if (!job) {
+                break;
+            }
+            m_window.push_back(job);
+            batch.push_back(std::move(job));
+        }
+        m_pool.SubmitAll(batch);
+    }
 
     // The verdict on path under matcher: the one tested ahead when it was
     // for the same path, phrase and mode, else a new test. Files tested
@@ -76,7 +88,6 @@ private:
     VerdictWaiter& m_waiter;
     std::size_t m_depth;
     std::deque<std::shared_ptr<FileTestJob>> m_window;
-    std::vector<std::shared_ptr<FileTestJob>> m_unstarted;
 };
 
 }  // namespace tarnwick

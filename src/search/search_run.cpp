@@ -111,20 +111,18 @@ void SearchRun::SearchEntries(CaseMode mode) {
 }
 
 int SearchRun::PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode mode) {
-    if (!ahead.RunsLow()) {
-        return after;
-    }
     int position = after;
-    while (position < count && ahead.HasRoom()) {
-        ++position;
-        const std::optional<QString> entry = m_controls.fileList->Item(position);
+    ahead.TopUp([&]() -> std::shared_ptr<FileTestJob> {
+        if (position >= count) {
+            return nullptr;
+        }
+        const std::optional<QString> entry = m_controls.fileList->Item(++position);
         if (!entry) {
-            break;
+            return nullptr;
         }
         // Folders and missing paths come back as not tested, cheaply.
-        ahead.Prefetch(PathToSystemEncoding(*entry), CurrentMatcher(mode));
-    }
-    ahead.StartPrefetched();
+        return std::make_shared<FileTestJob>(PathToSystemEncoding(*entry), CurrentMatcher(mode));
+    });
     return position;
 }
 
@@ -212,12 +210,12 @@ std::optional<QString> SearchRun::SearchFolder(
             break;
         }
         prefetched = std::max(prefetched, index + 1);
-        if (ahead.RunsLow()) {
-            for (; prefetched < files.size() && ahead.HasRoom(); ++prefetched) {
-                ahead.Prefetch(files[prefetched], matcher);
+        ahead.TopUp([&]() -> std::shared_ptr<FileTestJob> {
+            if (prefetched >= files.size()) {
+                return nullptr;
             }
-            ahead.StartPrefetched();
-        }
+            return std::make_shared<FileTestJob>(files[prefetched++], matcher);
+        });
         const std::string& file = files[index];
         if (auto failure = TestFile(PathFromSystemEncoding(file), file, matcher, ahead)) {
             return failure;
