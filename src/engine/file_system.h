@@ -1,5 +1,8 @@
 #pragma once
 
+// The file-system layer: the shared parts are in file_system.cpp, the system
+// calls in one source file per operating system.
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -28,6 +31,17 @@ bool IsNameRefused(const std::string& path);
 // True for anything that exists and is not a folder.
 bool IsExistingFile(const std::string& path);
 
+// The system's own text for an error code, such as "No such file or
+// directory".
+std::string DescribeSystemError(int code);
+
+// The error of an action on path: "Cannot <action> "<path>": <reason>".
+SystemError FileError(std::string_view action, const std::string& path, int code);
+
+// Succeeds when path is a folder; otherwise the error that says why it is
+// not, described as a failure to open the folder.
+Expected<void> CheckIsFolder(const std::string& path);
+
 // The folder's path as it is shown and joined (trailing separators removed,
 // the root kept), or the error that says why path is not a folder.
 Expected<std::string> OpenFolder(const std::string& path);
@@ -55,10 +69,10 @@ EntryType QueryEntryType(const std::string& path);
 
 // Hands every entry of folder except "." and ".." to visit, in the order the
 // file system keeps them. The folder is closed before this returns, so a
-// caller that walks a tree holds at most one enumeration open. Returns 0 when
-// the folder could be listed, otherwise the error number that says why not.
-int ForEachFolderEntry(const std::string& folder,
-                       const std::function<void(const FolderEntry&)>& visit);
+// caller that walks a tree holds at most one enumeration open. Fails when the
+// folder cannot be listed.
+Expected<void> ForEachFolderEntry(const std::string& folder,
+                                  const std::function<void(const FolderEntry&)>& visit);
 
 // Folder listings are shown in this order: case-insensitive, ties broken by
 // the bytes, so the order is total and the same on every run.

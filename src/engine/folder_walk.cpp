@@ -23,10 +23,11 @@ std::vector<std::string> SubfoldersOf(const std::string& folder,
                                       const std::function<void()>& yield) {
     std::vector<std::string> names;
     yield();
-    ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+    // A folder that cannot be listed has no subfolders to walk.
+    static_cast<void>(ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
         yield();
         if (IsWalkedSubfolder(entry)) names.emplace_back(entry.name);
-    });
+    }));
     SortByName(names);
     for (auto& name : names) name = folder + name + kPathSeparator;
     return names;
@@ -86,7 +87,8 @@ std::string_view BaseName(std::string_view path) {
 
 bool HoldsVisibleEntry(const std::string& folder) {
     bool found = false;
-    ForEachFolderEntry(folder, [&](const FolderEntry& entry) { found |= !IsHidden(entry.name); });
+    static_cast<void>(ForEachFolderEntry(
+        folder, [&](const FolderEntry& entry) { found |= !IsHidden(entry.name); }));
     return found;
 }
 
@@ -107,12 +109,13 @@ void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
 
 std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern) {
     std::vector<std::string> names;
-    ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
+    // A folder that cannot be listed gives no names.
+    static_cast<void>(ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
         if (IsValidUtf8(entry.name) && MatchesWildcard(entry.name, pattern) &&
             IsListedFile(folderPath, entry)) {
             names.emplace_back(entry.name);
         }
-    });
+    }));
     SortByName(names);
     return names;
 }
