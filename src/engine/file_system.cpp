@@ -38,7 +38,8 @@ bool IsFolderOrLinkToFolder(const std::string& folder, const FolderEntry& entry)
 }  // namespace
 
 SystemError FileError(std::string_view action, const std::string& path, int code) {
-    return {code, "Cannot " + std::string(action) + " \"" + path + "\": " + DescribeSystemError(code)};
+    return {code,
+            "Cannot " + std::string(action) + " \"" + path + "\": " + DescribeSystemError(code)};
 }
 
 Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder) {
