@@ -62,7 +62,7 @@ std::vector<std::pair<char32_t, char32_t>> BuildFoldClasses() {
     };
     std::vector<std::pair<char32_t, char32_t>> classes;
     for (const auto& [first, last] : kCoveredRanges) {
-        for (char32_t c = first; c <= last; ++c) classes.emplace_back(SimpleLower(c), c);
+        for (char32_t c = first; c <= last; ++c) classes.emplace_back(SimpleFold(c), c);
     }
     std::sort(classes.begin(), classes.end());
     return classes;
@@ -104,7 +104,7 @@ Utf8Char DecodeFoldedChar(std::string_view text) {
     } else if (InRange(character.codePoint, 'a', 'z')) {
         character.codePoint -= 32;
     } else if (character.codePoint >= 0x80) {
-        character.codePoint = SimpleLower(character.codePoint);
+        character.codePoint = SimpleFold(character.codePoint);
     }
     return character;
 }
@@ -147,7 +147,7 @@ std::string EncodeUtf8(char32_t c) {
     return out;
 }
 
-char32_t SimpleLower(char32_t c) {
+char32_t SimpleFold(char32_t c) {
     if (c < 0x370) {
         if (InEvenUpperBlock(c)) return c | 1;
         if (InOddUpperBlock(c)) return (c & 1) ? c + 1 : c;
@@ -163,7 +163,7 @@ std::vector<std::string> SameLengthCaseVariants(char32_t codePoint) {
     static const auto kClasses = BuildFoldClasses();
     const std::string own = EncodeUtf8(codePoint);
     std::vector<std::string> variants{own};
-    const auto key = std::make_pair(SimpleLower(codePoint), char32_t{0});
+    const auto key = std::make_pair(SimpleFold(codePoint), char32_t{0});
     for (auto it = std::lower_bound(kClasses.begin(), kClasses.end(), key);
          it != kClasses.end() && it->first == key.first; ++it) {
         std::string spelling = EncodeUtf8(it->second);

@@ -29,8 +29,9 @@ std::size_t CountUtf8Chars(std::string_view text);
 
 std::string EncodeUtf8(char32_t codePoint);
 
-// The simple lower-case partner of a letter, or the code point itself.
-char32_t SimpleLower(char32_t codePoint);
+// The simple case folding of a code point: the one spelling that every
+// letter differing from it only in case folds to, or the code point itself.
+char32_t SimpleFold(char32_t codePoint);
 
 // The UTF-8 spellings of every letter that differs from codePoint only in
 // case and has an encoding of the same length, codePoint's own first.
