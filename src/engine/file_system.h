@@ -18,6 +18,12 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// Paths cross between the file-system layer (std::string) and the lists
+// (UTF-16 text) through these two functions only, losslessly both ways:
+// PathFromText(PathToText(path)) == path for every path the system gives.
+std::u16string PathToText(std::string_view path);
+std::string PathFromText(std::u16string_view text);
+
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
 // What is at path, following symbolic links. Never fails: anything that
