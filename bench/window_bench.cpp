@@ -15,15 +15,12 @@
 //       time to the shown and painted window; EPOCHSECONDS (for instance bash's
 //       $EPOCHREALTIME when launching) adds the time from before the launch
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -41,6 +38,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "dialog_answerer.h"
 #include "filelist/add_files.h"
 #include "filelist/add_folder.h"
 #include "filelist/list_filters.h"
@@ -123,73 +121,21 @@ Measured Measure(const StallMeter& meter, const std::function<void()>& operation
     return Over(meter, span.start, span.end);
 }
 
-// Answers every modal dialog that opens: message boxes with OK (or Yes),
-// the save dialog by typing the queued file name, as a user would. Dialogs
-// are noticed as they are shown rather than polled for, so that no timer
-// wakes the event loop during the operation measured.
-class DialogAnswerer : public QObject {
+// Answers the window's dialogs as they are shown; one that cannot be
+// answered ends the benchmark.
+class BenchDialogAnswerer : public tarnwick::test::DialogAnswerer {
 public:
-    DialogAnswerer() { QCoreApplication::instance()->installEventFilter(this); }
-    ~DialogAnswerer() override { QCoreApplication::instance()->removeEventFilter(this); }
+    BenchDialogAnswerer() : DialogAnswerer([](const QString& problem) { Fail(problem); }) {}
 
-    void TypeIntoNextFileDialog(const QString& path) { m_typedPath = path; }
-
-    // When the last dialog was seen, before it was answered.
-    std::optional<Clock::time_point> LastSeenAt() const { return m_lastSeenAt; }
-    const QStringList& MessageTexts() const { return m_messageTexts; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && IsDialog(watched)) {
-            m_lastSeenAt = Clock::now();
-            QTimer::singleShot(0, this, [this] { AnswerOpenDialog(); });
-        }
-        return QObject::eventFilter(watched, event);
+    void TypeIntoNextFileDialog(const QString& path) {
+        const QFileInfo target(path);
+        QueueFileChoice(tarnwick::test::FileChoice{target.absolutePath(), target.fileName()});
     }
 
-private:
-    static bool IsDialog(QObject* watched) {
-        return qobject_cast<QMessageBox*>(watched) || qobject_cast<QFileDialog*>(watched);
+    bool SawMessage(const QString& text) const {
+        const std::vector<QString> texts = Texts();
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
-
-    // Runs once the dialog's own event loop does.
-    void AnswerOpenDialog() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) {
-            Fail(QStringLiteral("a dialog was shown but is no longer open"));
-        }
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            AnswerMessage(*box);
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            AnswerFileDialog(*files);
-        } else {
-            Fail(QStringLiteral("an unexpected dialog opened: ") + modal->windowTitle());
-        }
-    }
-
-    void AnswerMessage(QMessageBox& box) {
-        m_messageTexts.append(box.text());
-        QAbstractButton* ok = box.button(QMessageBox::Ok);
-        (ok ? ok : box.button(QMessageBox::Yes))->click();
-    }
-
-    void AnswerFileDialog(QFileDialog& dialog) {
-        if (m_typedPath.isEmpty()) {
-            Fail(QStringLiteral("a file dialog opened with no file name to type"));
-        }
-        const QFileInfo target(m_typedPath);
-        m_typedPath.clear();
-        dialog.setDirectory(target.absolutePath());
-        auto* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        QApplication::setActiveWindow(&dialog);
-        fileName->setFocus();
-        fileName->setText(target.fileName());
-        QTest::keyClick(fileName, Qt::Key_Return);
-    }
-
-    QString m_typedPath;
-    std::optional<Clock::time_point> m_lastSeenAt;
-    QStringList m_messageTexts;
 };
 
 // The main window as start-up makes it, minus the splash, the skin and the
@@ -318,10 +264,10 @@ int RunSearch(const QStringList& arguments) {
     form.Check4->setChecked(!options.ignoreCase);
 
     const StallMeter meter;
-    const DialogAnswerer answerer;
+    const BenchDialogAnswerer answerer;
     const Span span = Timed([&] { form.PushButton1->click(); });
     const Measured click = Over(meter, span.start, span.end);
-    if (!answerer.MessageTexts().contains(tarnwick::kDoneText)) {
+    if (!answerer.SawMessage(tarnwick::kDoneText)) {
         Fail(QStringLiteral("the search ended without \"Done.\""));
     }
 
@@ -333,7 +279,7 @@ int RunSearch(const QStringList& arguments) {
                  MillisecondsBetween(span.start, *answerer.LastSeenAt()));
     std::fprintf(report, "longest-stall %.1f ms\n", click.stallMs);
     std::fprintf(report, "other-messages %lld\n",
-                 static_cast<long long>(answerer.MessageTexts().size() - 1));
+                 static_cast<long long>(answerer.Seen().size() - 1));
     std::fprintf(report, "results %d\n", form.ListView2->Count());
     if (options.printResults) {
         for (const QString& result : form.ListView2->Entries()) {
@@ -404,7 +350,7 @@ struct DialogClick {
 // Clicks a button whose handler shows a dialog, and splits the click at the
 // moment the dialog was seen: the work of a save follows its dialog, the
 // work of a copy precedes its message.
-DialogClick ClickThroughDialog(const StallMeter& meter, const DialogAnswerer& answerer,
+DialogClick ClickThroughDialog(const StallMeter& meter, const BenchDialogAnswerer& answerer,
                                QPushButton* button) {
     const Span span = Timed([&] { button->click(); });
     const Clock::time_point seen = answerer.LastSeenAt().value_or(span.start);
@@ -428,8 +374,8 @@ void RunFileListOperations(const StallMeter& meter, BenchWindow& window, int ent
     PrintRow("clear file list (button)", Measure(meter, [&] { form.PushButton9->click(); }));
 }
 
-void RunResultOperations(const StallMeter& meter, DialogAnswerer& answerer, BenchWindow& window,
-                         int entries) {
+void RunResultOperations(const StallMeter& meter, BenchDialogAnswerer& answerer,
+                         BenchWindow& window, int entries) {
     tarnwick::Form1& form = window.Form();
     PrintRow("append results to the list",
              Measure(meter, [&] { AppendResultPaths(*form.ListView2, entries); }));
@@ -462,7 +408,7 @@ int RunLists(const QStringList& arguments) {
     PrintMemory("shown window");
 
     const StallMeter meter;
-    DialogAnswerer answerer;
+    BenchDialogAnswerer answerer;
     std::printf("%d entries\n", entries);
     PrintTableHead();
     RunFileListOperations(meter, window, entries);

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,92 +15,9 @@
 
 namespace tarnwick::test {
 
-namespace {
-constexpr int kPollMs = 1;
-}
-
-MessageAnswerer::MessageAnswerer(const Form1& form) : m_form(form) {
-    m_poll.setInterval(kPollMs);
-    QObject::connect(&m_poll, &QTimer::timeout, [this] { AnswerOpenDialog(); });
-    m_poll.start();
-}
-
-std::vector<QString> MessageAnswerer::Texts() const {
-    std::vector<QString> texts;
-    for (const SeenMessage& message : m_seen) {
-        texts.push_back(message.text);
-    }
-    return texts;
-}
-
-void MessageAnswerer::QueueInput(std::optional<QString> text) {
-    m_inputs.push_back(std::move(text));
-}
-
-void MessageAnswerer::QueueFileChoice(std::optional<FileChoice> choice) {
-    m_fileChoices.push_back(std::move(choice));
-}
-
-void MessageAnswerer::AnswerOpenDialog() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible()) {
-        return;
-    }
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        AnswerMessage(*box);
-    } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {
-        AnswerInput(*input);
-    } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-        AnswerFileDialog(*files);
-    }
-}
-
-void MessageAnswerer::AnswerMessage(QMessageBox& box) {
-    m_seen.push_back({box.windowTitle(), box.text(), box.icon(), m_form.PushButton1->text()});
-    QAbstractButton* ok = box.button(QMessageBox::Ok);
-    (ok ? ok : box.button(m_questionAnswer))->click();
-}
-
-// The next answer queued for dialog; an empty one, or none, rejects it.
-template <typename Answer>
-std::optional<Answer> NextAnswer(std::deque<std::optional<Answer>>& queue, QDialog& dialog) {
-    if (queue.empty()) {
-        ADD_FAILURE() << qPrintable(dialog.windowTitle()) << " opened with no answer queued";
-        dialog.reject();
-        return std::nullopt;
-    }
-    std::optional<Answer> answer = std::move(queue.front());
-    queue.pop_front();
-    if (!answer) {
-        dialog.reject();
-    }
-    return answer;
-}
-
-void MessageAnswerer::AnswerInput(QInputDialog& box) {
-    m_dialogTitles.push_back(box.windowTitle());
-    m_inputPrompts.push_back(box.labelText());
-    if (const std::optional<QString> answer = NextAnswer(m_inputs, box)) {
-        box.setTextValue(*answer);
-        box.accept();
-    }
-}
-
-void MessageAnswerer::AnswerFileDialog(QFileDialog& dialog) {
-    m_dialogTitles.push_back(dialog.windowTitle());
-    const std::optional<FileChoice> choice = NextAnswer(m_fileChoices, dialog);
-    if (!choice) {
-        return;
-    }
-    dialog.setDirectory(choice->folder);
-    QLineEdit* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    // Typed as a user types: into the focused box, which the dialog then
-    // leaves as it is.
-    QApplication::setActiveWindow(&dialog);
-    fileName->setFocus();
-    fileName->setText(choice->typed);
-    QTest::keyClick(fileName, Qt::Key_Return);
-}
+MessageAnswerer::MessageAnswerer(const Form1& form)
+    : DialogAnswerer([](const QString& problem) { ADD_FAILURE() << qPrintable(problem); },
+                     [&form] { return form.PushButton1->text(); }) {}
 
 WhenDuringRun::WhenDuringRun(std::function<bool()> condition, std::function<void()> action) {
     m_poll.setInterval(0);

@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <vector>
 
 #include "app/form1.h"
+#include "dialog_answerer.h"
 
 // Readable QString values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -25,52 +21,13 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace tarnwick::test {
 
-struct SeenMessage {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString startCaption;  // the start button's caption while the box was shown
-};
-
-// Answers the modal dialogs that open: message boxes with OK (or the
-// button given for questions), recording what they showed; input boxes and
-// file dialogs with the next answer queued for them.
-class MessageAnswerer {
+// The dialog answerer for tests: a dialog it cannot answer as queued is a
+// test failure, and every message seen notes the start button's caption.
+class MessageAnswerer : public DialogAnswerer {
 public:
+    using FileChoice = test::FileChoice;
+
     explicit MessageAnswerer(const Form1& form);
-
-    const std::vector<SeenMessage>& Seen() const { return m_seen; }
-    std::vector<QString> Texts() const;
-
-    // The text typed into the next input box; nothing cancels it.
-    void QueueInput(std::optional<QString> text);
-    // What the next file dialog is given: its folder and the text typed as
-    // the file name; nothing cancels it.
-    struct FileChoice {
-        QString folder;
-        QString typed;
-    };
-    void QueueFileChoice(std::optional<FileChoice> choice);
-    void AnswerQuestionsWith(QMessageBox::StandardButton button) { m_questionAnswer = button; }
-
-    // Titles of the input boxes and file dialogs answered, in order.
-    const std::vector<QString>& DialogTitles() const { return m_dialogTitles; }
-    const std::vector<QString>& InputPrompts() const { return m_inputPrompts; }
-
-private:
-    void AnswerOpenDialog();
-    void AnswerMessage(QMessageBox& box);
-    void AnswerInput(QInputDialog& box);
-    void AnswerFileDialog(QFileDialog& dialog);
-
-    const Form1& m_form;
-    QTimer m_poll;
-    std::vector<SeenMessage> m_seen;
-    std::deque<std::optional<QString>> m_inputs;
-    std::deque<std::optional<FileChoice>> m_fileChoices;
-    QMessageBox::StandardButton m_questionAnswer = QMessageBox::Yes;
-    std::vector<QString> m_dialogTitles;
-    std::vector<QString> m_inputPrompts;
 };
 
 // Runs action once, during the search's yields, as soon as condition holds.
