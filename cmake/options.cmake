@@ -1,7 +1,9 @@
 # One INTERFACE target carries the warnings and defines that every target uses.
 add_library(tarnwick_options INTERFACE)
 
-target_compile_options(tarnwick_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(tarnwick_options INTERFACE
+    "$<$<CXX_COMPILER_ID:GNU>:-Wall;-Wextra;-Wpedantic>"
+    "$<$<CXX_COMPILER_ID:Clang>:-Wall;-Wextra;-Wpedantic>")
 if(TARNWICK_WARNINGS_AS_ERRORS)
     target_compile_options(tarnwick_options INTERFACE -Werror)
 endif()

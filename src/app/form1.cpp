@@ -19,7 +19,7 @@
 #include "platform/system.h"
 #include "platform/twips.h"
 #include "results/save_and_copy.h"
-#include "search/search_run.h"
+#include "search/search_button.h"
 #include "search/search_texts.h"
 
 namespace tarnwick {
@@ -47,7 +47,7 @@ Form1::Form1(StartupEnvironment environment)
       m_pointer(this),
       m_splash(m_environment.programFolder) {
     CreateControls();
-    m_search = std::make_unique<SearchRun>(
+    m_search = std::make_unique<SearchButton>(
         SearchControls{this, Text1, Check4, PushButton1, ListView1, ListView2, &m_pointer},
         QStringLiteral(TARNWICK_SUPPORT_ADDRESS), m_environment.searchWorkers);
     ConnectHandlers();

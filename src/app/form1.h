@@ -15,7 +15,7 @@ class QPushButton;
 namespace tarnwick {
 
 class ListView;
-class SearchRun;
+class SearchButton;
 
 // The main window.
 class Form1 : public QWidget {
@@ -43,7 +43,7 @@ public:
     QPushButton* PushButton6 = nullptr;
 
     WindowPointer& Pointer() { return m_pointer; }
-    const SearchRun& Search() const { return *m_search; }
+    const SearchButton& Search() const { return *m_search; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,7 +80,7 @@ private:
     StartupEnvironment m_environment;
     WindowPointer m_pointer;
     Splash m_splash;
-    std::unique_ptr<SearchRun> m_search;
+    std::unique_ptr<SearchButton> m_search;
 };
 
 }  // namespace tarnwick

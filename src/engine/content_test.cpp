@@ -90,7 +90,15 @@ Expected<Verdict> TestLargeFile(const ReadableFile& file, const PhraseMatcher& m
 // while it is read are not searched.
 Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
                                   const std::function<bool()>& keepGoing) {
-    if (QueryPathKind(path) != PathKind::RegularFile) return Verdict::NotTested;
+    switch (QueryPathKind(path)) {
+        case PathKind::Missing:
+        case PathKind::Directory:
+            return Verdict::NotAFile;
+        case PathKind::Other:
+            return Verdict::NotTested;
+        case PathKind::RegularFile:
+            break;
+    }
     const auto file = ReadableFile::Open(path);
     if (!file) return file.Error();
     if (!file.Value().IsRegular()) return Verdict::NotTested;

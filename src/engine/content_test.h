@@ -13,7 +13,8 @@ inline constexpr std::uint64_t kBlockSize = 102400;
 inline constexpr std::uint64_t kSingleReadLimit = 51200;
 
 enum class Verdict {
-    NotTested,  // missing, a folder, or neither a regular file nor a folder
+    NotAFile,   // missing or a folder: a search entry then names a folder to open
+    NotTested,  // there, but neither a regular file nor a folder
     NonText,    // a byte of the first five is outside 32..126
     Contains,
     Lacks,

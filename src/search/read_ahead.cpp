@@ -4,14 +4,14 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
+#include <vector>
 
 namespace tarnwick {
 
 namespace {
 
-bool SameSearch(const PhraseMatcher& left, const PhraseMatcher& right) {
-    return left.Mode() == right.Mode() && left.Phrase() == right.Phrase();
-}
+// Files tested ahead per worker.
+constexpr std::size_t kFilesAheadPerWorker = 32;
 
 }  // namespace
 
@@ -40,52 +40,80 @@ void VerdictWaiter::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) 
     m_wakeOn.store(outerWakeOn);
 }
 
+SearchWorkers::SearchWorkers(unsigned workers)
+    : m_pool(workers, [this](const FileTestJob& job) { m_waiter.JobProgressed(job); }) {}
+
+std::size_t SearchWorkers::ReadAheadDepth() const {
+    return kFilesAheadPerWorker * m_pool.Workers();
+}
+
+ReadAhead::ReadAhead(SearchWorkers& workers, PathAt pathAt)
+    : m_workers(workers), m_pathAt(std::move(pathAt)), m_depth(workers.ReadAheadDepth()) {}
+
 ReadAhead::~ReadAhead() {
     CancelAll();
 }
 
 void ReadAhead::CancelAll() {
-    for (const auto& job : m_window) {
-        job->Cancel();
+    for (const AheadJob& ahead : m_window) {
+        ahead.job->Cancel();
     }
 }
 
-std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(const std::string& path) {
-    const auto found = std::find_if(m_window.begin(), m_window.end(),
-                                    [&](const auto& job) { return job->Path() == path; });
-    if (found == m_window.end()) {
-        return nullptr;
-    }
-    std::for_each(m_window.begin(), found, [](const auto& skipped) { skipped->Cancel(); });
-    std::shared_ptr<FileTestJob> job = *found;
-    m_window.erase(m_window.begin(), found + 1);
-    return job;
-}
-
-std::shared_ptr<FileTestJob> ReadAhead::TakeMatchingJob(const std::string& path,
-                                                        const PhraseMatcher& matcher) {
-    std::shared_ptr<FileTestJob> job = TakeJobFor(path);
-    if (job && !SameSearch(job->Matcher(), matcher)) {
-        job->Cancel();
-        job.reset();
-    }
-    return job;
-}
-
-Expected<Verdict> ReadAhead::VerdictFor(const std::string& path,
+Expected<Verdict> ReadAhead::VerdictFor(std::size_t index, const std::string& path,
                                         const std::shared_ptr<const PhraseMatcher>& matcher,
                                         const std::function<bool()>& stopRequested) {
-    std::shared_ptr<FileTestJob> job = TakeMatchingJob(path, *matcher);
+    std::shared_ptr<FileTestJob> job = TakeJobFor(index, path, matcher);
+    TopUp(index, matcher);
     if (!job) {
         job = std::make_shared<FileTestJob>(path, matcher);
-        m_pool.SubmitFirst(job);
+        m_workers.Pool().SubmitFirst(job);
     }
     return Await(*job, stopRequested);
 }
 
+// Once half the window is taken, fills it again and queues the new tests as
+// one batch: the workers are woken and the pool's lock taken once per batch.
+void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatcher>& matcher) {
+    if (m_window.size() > m_depth / 2) {
+        return;
+    }
+    m_nextIndex = std::max(m_nextIndex, after + 1);
+    std::vector<std::shared_ptr<FileTestJob>> batch;
+    while (m_window.size() < m_depth) {
+        const std::optional<std::string> path = m_pathAt(m_nextIndex);
+        if (!path) {
+            break;
+        }
+        auto job = std::make_shared<FileTestJob>(*path, matcher);
+        m_window.push_back({m_nextIndex++, job});
+        batch.push_back(std::move(job));
+    }
+    m_workers.Pool().SubmitAll(batch);
+}
+
+std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(
+    std::size_t index, const std::string& path,
+    const std::shared_ptr<const PhraseMatcher>& matcher) {
+    const auto later = std::find_if(m_window.begin(), m_window.end(),
+                                    [&](const AheadJob& ahead) { return ahead.index > index; });
+    std::shared_ptr<FileTestJob> job;
+    for (auto taken = m_window.begin(); taken != later; ++taken) {
+        const bool same = taken->index == index && taken->job->Path() == path &&
+                          taken->job->SharedMatcher() == matcher;
+        if (same) {
+            job = taken->job;
+        } else {
+            taken->job->Cancel();
+        }
+    }
+    m_window.erase(m_window.begin(), later);
+    return job;
+}
+
 const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
     const std::size_t batch = std::min(m_window.size(), m_depth / 4);
-    return batch == 0 ? job : *m_window[batch - 1];
+    return batch == 0 ? job : *m_window[batch - 1].job;
 }
 
 Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
@@ -94,7 +122,7 @@ Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>
             job.Cancel();
             CancelAll();
         }
-        m_waiter.WaitOnce(job, WakeOnFor(job));
+        m_workers.Waiter().WaitOnce(job, WakeOnFor(job));
     }
     if (stopRequested()) {
         return Verdict::Stopped;

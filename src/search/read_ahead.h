@@ -1,11 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "engine/file_test_pool.h"
 
@@ -32,62 +33,67 @@ private:
     std::atomic<const FileTestJob*> m_wakeOn{nullptr};
 };
 
-// Tests the files that a search will come to next on the pool's workers, in
-// the search's order, and hands each verdict over at the file's turn.
+// The worker threads that test files for every search of a window, and the
+// waiter through which the GUI thread sleeps until they have news.
+class SearchWorkers {
+public:
+    // workers: 0 gives one per core.
+    explicit SearchWorkers(unsigned workers);
+
+    FileTestPool& Pool() { return m_pool; }
+    VerdictWaiter& Waiter() { return m_waiter; }
+    // Files tested ahead of a search: enough to keep every worker busy while
+    // the search takes the verdicts in order, whatever the files' sizes.
+    std::size_t ReadAheadDepth() const;
+
+private:
+    VerdictWaiter m_waiter;
+    FileTestPool m_pool;
+};
+
+// Tests the paths that a search comes to next on the workers, in the
+// search's order, and hands each verdict over at the path's turn.
 class ReadAhead {
 public:
-    ReadAhead(FileTestPool& pool, VerdictWaiter& waiter, std::size_t depth)
-        : m_pool(pool), m_waiter(waiter), m_depth(depth) {}
+    // pathAt(index) gives the path of the search's item at index (from 0),
+    // or nothing when there is no such item.
+    using PathAt = std::function<std::optional<std::string>(std::size_t index)>;
+
+    ReadAhead(SearchWorkers& workers, PathAt pathAt);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Once half the window is taken, fills it again with the tests that
-    // nextJob() makes, until it gives none, and queues them as one batch:
-    // the workers are woken and the pool's lock taken once per batch.
-    template <typename NextJob>
-    void TopUp(NextJob nextJob) {
-        if (m_window.size() > m_depth / 2) {
-            return;
-        }
-        std::vector<std::shared_ptr<FileTestJob>> batch;
-        while (m_window.size() < m_depth) {
-            std::shared_ptr<FileTestJob> job = nextJob();
-            if (!job) {
-                break;
-            }
-            m_window.push_back(job);
-            batch.push_back(std::move(job));
-        }
-        m_pool.SubmitAll(batch);
-    }
-
-    // The verdict on path under matcher: the one tested ahead when it was
-    // for the same path, phrase and mode, else a new test. Files tested
-    // ahead of this one whose turn never came are dropped. Waits while the
+    // The verdict on the item at index, whose path is path, under matcher:
+    // the one tested ahead when it was for the same path and matcher, else a
+    // new test. The items after it are tested ahead under the same matcher;
+    // those before it whose turn never came are dropped. Waits while the
     // event loop runs; once stopRequested() answers true the test is
     // cancelled and the verdict is Stopped.
-    Expected<Verdict> VerdictFor(const std::string& path,
+    Expected<Verdict> VerdictFor(std::size_t index, const std::string& path,
                                  const std::shared_ptr<const PhraseMatcher>& matcher,
                                  const std::function<bool()>& stopRequested);
 
-    // The test started ahead for path under the same phrase and mode, taken
-    // out of the window, or none.
-    std::shared_ptr<FileTestJob> TakeMatchingJob(const std::string& path,
-                                                 const PhraseMatcher& matcher);
-    Expected<Verdict> Await(FileTestJob& job, const std::function<bool()>& stopRequested);
-
 private:
-    std::shared_ptr<FileTestJob> TakeJobFor(const std::string& path);
+    struct AheadJob {
+        std::size_t index;
+        std::shared_ptr<FileTestJob> job;
+    };
+
+    void TopUp(std::size_t after, const std::shared_ptr<const PhraseMatcher>& matcher);
+    std::shared_ptr<FileTestJob> TakeJobFor(std::size_t index, const std::string& path,
+                                            const std::shared_ptr<const PhraseMatcher>& matcher);
+    Expected<Verdict> Await(FileTestJob& job, const std::function<bool()>& stopRequested);
     // The job whose end wakes a wait for job: a later one while it runs, so
     // that the verdicts in between are taken in one go.
     const FileTestJob& WakeOnFor(const FileTestJob& job) const;
     void CancelAll();
 
-    FileTestPool& m_pool;
-    VerdictWaiter& m_waiter;
+    SearchWorkers& m_workers;
+    PathAt m_pathAt;
     std::size_t m_depth;
-    std::deque<std::shared_ptr<FileTestJob>> m_window;
+    std::size_t m_nextIndex = 0;
+    std::deque<AheadJob> m_window;
 };
 
 }  // namespace tarnwick

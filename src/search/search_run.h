@@ -1,34 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/content_test.h"
 
-class QCheckBox;
-class QLineEdit;
-class QPushButton;
-class QWidget;
-
 namespace tarnwick {
 
-class FileTestPool;
-class ListView;
 class ReadAhead;
-class VerdictWaiter;
-class WindowPointer;
-
-// The controls of the main window that a search run reads and writes.
-struct SearchControls {
-    QWidget* window = nullptr;
-    QLineEdit* phraseBox = nullptr;
-    QCheckBox* matchCase = nullptr;
-    QPushButton* startButton = nullptr;
-    ListView* fileList = nullptr;
-    ListView* resultList = nullptr;
-    WindowPointer* pointer = nullptr;
-};
+class SearchWorkers;
 
 // Line numbers that the error report gives for the step that failed.
 enum class SearchStep {
@@ -38,54 +21,74 @@ enum class SearchStep {
     SearchFolderEntry = 140,
 };
 
-QString FormatErrorReport(const QString& description, SearchStep step,
-                          const QString& supportAddress);
+enum class RunState { Idle, Running, StopRequested };
 
-// The search over the file list, run inside the start button's click handler.
-// It yields to the event loop between files and blocks, so a second click on
-// the button, captioned "Stop" meanwhile, asks it to stop.
+// Where a run yields to the event loop: before each entry's turn, and before
+// each file of a folder entry.
+enum class YieldPoint { BeforeEntry, BeforeFolderFile };
+
+// The entries a run searches, addressed by position from 1; entryAt gives
+// nothing for a position past the end of a list shortened meanwhile.
+struct EntrySource {
+    std::function<int()> count;
+    std::function<std::optional<QString>(int position)> entryAt;
+};
+
+struct SearchRequest {
+    EntrySource entries;
+    // Read afresh for every entry.
+    std::function<QString()> phrase;
+    CaseMode mode = CaseMode::Sensitive;
+    std::function<void(YieldPoint)> yield;
+};
+
+// Whoever runs a search hears its findings here and answers "stop?".
+class SearchSink {
+public:
+    // A text file that lacks the phrase, named as the entry or the folder
+    // listing gave it.
+    virtual void Lacks(const QString& path) = 0;
+    virtual void Failed(SearchStep step, const QString& description) = 0;
+    virtual void Progress(const QString& text) = 0;
+    // Asked at every stop test: before each entry and each file of a folder,
+    // and while a file is being read.
+    virtual bool StopRequested() = 0;
+
+protected:
+    ~SearchSink() = default;
+};
+
+// One search over the entries, from the first to the count taken at its
+// start. An entry that names an existing file is tested itself; any other
+// entry is opened as a folder whose files are tested. Files are tested ahead
+// on the workers, but every finding, failure and stop keeps the entries'
+// order. Runs may nest: each is an object of its own.
 class SearchRun {
 public:
-    // workers: threads that test files ahead of the run; 0 gives one per core.
-    SearchRun(SearchControls controls, QString supportAddress, unsigned workers = 0);
-    ~SearchRun();
+    SearchRun(SearchWorkers& workers, SearchRequest request, SearchSink& sink);
 
-    void PushButton1_Click();
-
-    bool StopRequested() const { return m_stopRequested; }
+    void Run();
+    RunState State() const { return m_state; }
 
 private:
-    void RequestStop();
-    void EndRun();
-    CaseMode ReadCaseMode() const;
-    void SearchEntries(CaseMode mode);
-    // Starts tests of the file entries after position after; gives the last
-    // position looked at.
-    int PrefetchEntries(ReadAhead& ahead, int after, int count, CaseMode mode);
+    bool StopNoticed();
     // false when the loop over the entries must end.
-    bool SearchEntry(int position, CaseMode mode, ReadAhead& ahead);
-    // Shared so that a run nested in a yield cannot pull it from under this one.
-    std::shared_ptr<const PhraseMatcher> CurrentMatcher(CaseMode mode);
-    // path as shown and added to the results; encodedPath as the system takes it.
-    std::optional<QString> TestFile(const QString& path, const std::string& encodedPath,
-                                    const std::shared_ptr<const PhraseMatcher>& matcher,
-                                    ReadAhead& ahead);
-    // Adds path to the results when the verdict says it lacks the phrase;
-    // gives the description of a failed test.
-    std::optional<QString> TakeVerdict(const QString& path, const Expected<Verdict>& verdict);
-    std::optional<QString> SearchFolder(const std::string& folder,
-                                        const std::shared_ptr<const PhraseMatcher>& matcher);
-    std::size_t ReadAheadDepth() const;
-    bool KeepGoing();
-    void ReportError(const QString& description, SearchStep step);
+    bool SearchEntry(int position, ReadAhead& ahead);
+    void SearchFolderEntry(const std::string& path,
+                           const std::shared_ptr<const PhraseMatcher>& matcher);
+    // Fails with the failure that ended the scan of the folder's files.
+    Expected<void> SearchFolder(const std::string& folder,
+                                const std::shared_ptr<const PhraseMatcher>& matcher);
+    // The matcher of the phrase as it reads now; the same object while the
+    // phrase stays the same, so tests made ahead with it stay valid.
+    std::shared_ptr<const PhraseMatcher> CurrentMatcher();
+    std::optional<std::string> EntryPath(std::size_t index) const;
 
-    SearchControls m_controls;
-    QString m_supportAddress;
-    bool m_stopRequested = false;
-    QString m_savedCaption;
+    SearchWorkers& m_workers;
+    SearchRequest m_request;
+    SearchSink& m_sink;
+    RunState m_state = RunState::Idle;
     std::shared_ptr<const PhraseMatcher> m_matcher;
-    std::unique_ptr<VerdictWaiter> m_waiter;
-    std::unique_ptr<FileTestPool> m_pool;
 };
 
 }  // namespace tarnwick

@@ -167,10 +167,16 @@ TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
 
 TEST(TestFileContent, PassesOverWhatIsNotARegularFileWithoutOpeningIt) {
     TempDir dir;
-    const std::string fifo = dir.MakeFifo("pipe");
-    for (const std::string& path : {fifo, dir.MakeFolder("sub"), dir.PathOf("missing"),
-                                    std::string("/dev/null"), std::string()}) {
-        EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::NotTested) << path;
+    const struct {
+        std::string path;
+        Verdict verdict;
+    } cases[] = {{dir.MakeFifo("pipe"), Verdict::NotTested},
+                 {"/dev/null", Verdict::NotTested},
+                 {dir.MakeFolder("sub"), Verdict::NotAFile},
+                 {dir.PathOf("missing"), Verdict::NotAFile},
+                 {"", Verdict::NotAFile}};
+    for (const auto& [path, verdict] : cases) {
+        EXPECT_EQ(VerdictOf(SearchFile(path)), verdict) << path;
     }
 }
 

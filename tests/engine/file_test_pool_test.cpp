@@ -45,7 +45,7 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
         ASSERT_TRUE(outcome.HasValue());
         EXPECT_EQ(outcome.Value(), i % 2 ? Verdict::Contains : Verdict::Lacks) << i;
     }
-    EXPECT_EQ(jobs.back()->Outcome().Value(), Verdict::NotTested);
+    EXPECT_EQ(jobs.back()->Outcome().Value(), Verdict::NotAFile);
 }
 
 TEST(FileTestPool, SignalsALongJobOnceWhileItRunsAndOnceDone) {

@@ -1,10 +1,8 @@
-#include "search/search_run.h"
+#include "search/search_button.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -23,7 +21,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-class SearchRunTest : public FormTest {
+class SearchButtonTest : public FormTest {
 protected:
     void Search(const QString& phrase) {
         form.Text1->setText(phrase);
@@ -44,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(SearchRunTest, PhraseOfOnlySpacesAsksForAPhraseAndChangesNothing) {
+TEST_F(SearchButtonTest, PhraseOfOnlySpacesAsksForAPhraseAndChangesNothing) {
     AddEntries(form, {files.Write("a.txt", "hello")});
     Search("   ");
 
@@ -57,7 +55,7 @@ TEST_F(SearchRunTest, PhraseOfOnlySpacesAsksForAPhraseAndChangesNothing) {
     EXPECT_FALSE(form.Search().StopRequested());
 }
 
-TEST_F(SearchRunTest, EmptyFileListSaysSoWhileTheButtonReadsStop) {
+TEST_F(SearchButtonTest, EmptyFileListSaysSoWhileTheButtonReadsStop) {
     Search("x");
 
     ASSERT_EQ(answerer.Seen().size(), 1u);
@@ -68,7 +66,7 @@ TEST_F(SearchRunTest, EmptyFileListSaysSoWhileTheButtonReadsStop) {
     ExpectIdle();
 }
 
-TEST_F(SearchRunTest, ListsTextFilesLackingThePhraseInFileListOrder) {
+TEST_F(SearchButtonTest, ListsTextFilesLackingThePhraseInFileListOrder) {
     const QString folder = files.MakeFolder("folder");
     const QString lacking = files.Write("folder/a.txt", "nothing to see");
     files.Write("folder/B.txt", "the needle is here");
@@ -87,7 +85,7 @@ TEST_F(SearchRunTest, ListsTextFilesLackingThePhraseInFileListOrder) {
     ExpectIdle();
 }
 
-TEST_F(SearchRunTest, TwoRunsListEveryLackingFileTwice) {
+TEST_F(SearchButtonTest, TwoRunsListEveryLackingFileTwice) {
     const QString lacking = files.Write("a.txt", "abc");
     AddEntries(form, {lacking, files.Write("b.txt", "needle")});
     Search("needle");
@@ -97,27 +95,9 @@ TEST_F(SearchRunTest, TwoRunsListEveryLackingFileTwice) {
     EXPECT_THAT(answerer.Texts(), ElementsAre(kDoneText, kDoneText));
 }
 
-TEST_F(SearchRunTest, MatchCaseDecidesHowLettersCompare) {
-    const QString upper = files.Write("upper.txt", "Le mot ÉCOLE est ici");
-    const QString spaced = files.Write("spaced.txt", "word école");
-    AddEntries(form, {upper, spaced});
-
-    Search("école");
-    EXPECT_THAT(Results(), ElementsAre(upper));
-
-    form.ListView2->Clear();
-    form.Check4->setChecked(false);
-    Search("école");
-    EXPECT_THAT(Results(), IsEmpty());
-
-    form.ListView2->Clear();
-    Search(" école ");
-    EXPECT_THAT(Results(), ElementsAre(spaced));
-}
-
 // The later entries are tested ahead with the first phrase; those verdicts
 // must not be used once the phrase changed.
-TEST_F(SearchRunTest, PhraseIsReadForEveryEntryButMatchCaseOncePerRun) {
+TEST_F(SearchButtonTest, PhraseIsReadForEveryEntryButMatchCaseOncePerRun) {
     const QString first = files.Write("1.txt", "ALPHA");
     const QString second = files.Write("2.txt", "alpha");
     const QString third = files.Write("3.txt", "BETA");
@@ -135,7 +115,7 @@ TEST_F(SearchRunTest, PhraseIsReadForEveryEntryButMatchCaseOncePerRun) {
     EXPECT_THAT(Results(), ElementsAre(first, second, third));
 }
 
-TEST_F(SearchRunTest, MissingOrEmptyEntryIsReportedOnceAtLine138AndTheRunGoesOn) {
+TEST_F(SearchButtonTest, MissingOrEmptyEntryIsReportedOnceAtLine138AndTheRunGoesOn) {
     const QString missing = files.Path() + "/missing.txt";
     const QString lacking = files.Write("ok.txt", "abc");
     AddEntries(form, {missing, QString(), lacking});
@@ -156,51 +136,7 @@ TEST_F(SearchRunTest, MissingOrEmptyEntryIsReportedOnceAtLine138AndTheRunGoesOn)
     ExpectIdle();
 }
 
-// A descriptor limit reached is a real open failure, even for the super-user.
-TEST_F(SearchRunTest, FileThatCannotBeOpenedIsReportedAtLine136AndLeftOut) {
-    const QString unopenable = files.Write("1.txt", "abc");
-    AddEntries(form, {unopenable});
-    form.Text1->setText(QStringLiteral("needle"));
-
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    // The limit bounds descriptor numbers: open() takes the lowest free one.
-    const int lowestFree = dup(0);
-    ASSERT_GE(lowestFree, 0);
-    close(lowestFree);
-    rlimit exhausted = saved;
-    exhausted.rlim_cur = static_cast<rlim_t>(lowestFree);
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
-    ClickStart(form);
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
-
-    ASSERT_EQ(answerer.Seen().size(), 2u);
-    EXPECT_EQ(answerer.Seen()[0].title, kErrorReportTitle);
-    EXPECT_THAT(answerer.Seen()[0].text.toStdString(),
-                HasSubstr("Cannot open \"" + unopenable.toStdString() +
-                          "\": Too many open files\n"
-                          "in Velmora.Form1.PushButton1_Click at line 136"));
-    EXPECT_EQ(answerer.Seen()[1].text, kDoneText);
-    EXPECT_THAT(Results(), IsEmpty());
-}
-
-TEST_F(SearchRunTest, ShortenedFileListIsReportedOnceAtLine130AndEndsTheLoop) {
-    const QString first = files.Write("1.txt", "abc");
-    AddEntries(form, {first, files.Write("2.txt", "abc"), files.Write("3.txt", "abc")});
-
-    WhenDuringRun clear([&] { return HeaderIs(first); }, [&] { form.ListView1->Clear(); });
-    Search("needle");
-
-    EXPECT_TRUE(clear.Happened());
-    ASSERT_EQ(answerer.Seen().size(), 2u);
-    EXPECT_EQ(answerer.Seen()[0].title, kErrorReportTitle);
-    EXPECT_THAT(answerer.Seen()[0].text.toStdString(), HasSubstr("at line 130"));
-    EXPECT_EQ(answerer.Seen()[1].text, kDoneText);
-    EXPECT_THAT(Results(), ElementsAre(first));
-    ExpectIdle();
-}
-
-TEST_F(SearchRunTest, StopDuringAFolderEndsBeforeTheNextFileAndStillSaysDone) {
+TEST_F(SearchButtonTest, StopDuringAFolderEndsBeforeTheNextFileAndStillSaysDone) {
     const QString folder = files.MakeFolder("many");
     for (int i = 0; i < 200; ++i) {
         files.Write(QStringLiteral("many/%1.txt").arg(i, 3, 10, QLatin1Char('0')), "abc");
@@ -223,24 +159,7 @@ TEST_F(SearchRunTest, StopDuringAFolderEndsBeforeTheNextFileAndStillSaysDone) {
     ExpectIdle();
 }
 
-TEST_F(SearchRunTest, StopDuringALargeFileLeavesItOut) {
-    const QString small = files.Write("small.txt", "abc");
-    const QString large = files.Write("large.txt", QByteArray(32 << 20, 'a'));
-    AddEntries(form, {small, large});
-
-    // The large file was tested ahead with the first phrase; the edit makes
-    // its test start at its turn, so that the stop comes while it is read.
-    WhenDuringRun edit([&] { return HeaderIs(small); },
-                       [&] { form.Text1->setText(QStringLiteral("needle!")); });
-    WhenDuringRun stop([&] { return HeaderIs(large); }, [&] { ClickStart(form); });
-    Search("needle");
-
-    EXPECT_TRUE(stop.Happened());
-    EXPECT_THAT(Results(), ElementsAre(small));
-    EXPECT_THAT(answerer.Texts(), ElementsAre(kDoneText));
-}
-
-TEST_F(SearchRunTest, WaitPointerCoversTheWholeWindowDuringARun) {
+TEST_F(SearchButtonTest, WaitPointerCoversTheWholeWindowDuringARun) {
     const QString first = files.Write("1.txt", "abc");
     AddEntries(form, {first, files.Write("2.txt", "abc")});
 
