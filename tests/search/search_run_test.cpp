@@ -10,11 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
-#include <filesystem>
 #include <utility>
 #include <vector>
 
+#include "corpus.h"
 #include "search/read_ahead.h"
 #include "search/search_texts.h"
 
@@ -303,15 +302,9 @@ std::vector<QString> Lines(const QString& path) {
 }
 
 TEST(SearchRunCorpus, OneWorkerAndSeveralFindExactlyTheExpectedFiles) {
-    const std::string script = TARNWICK_CORPUS_SCRIPT;
-    ASSERT_TRUE(std::filesystem::exists(script))
-        << "the corpus generator is missing: check out ../shared beside the project (" << script
-        << ")";
     QTemporaryDir folder;
     const QString corpus = folder.filePath(QStringLiteral("corpus"));
-    const std::string command = std::string(TARNWICK_PYTHON) + " '" + script + "' '" +
-                                corpus.toStdString() + "' tiny > /dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_TRUE(test::MakeTinyCorpus(corpus.toStdString()));
 
     std::vector<QString> expected;
     for (const QString& relative : Lines(corpus + "/expected-cs.txt")) {
