@@ -35,7 +35,7 @@ QString FormatErrorReport(const QString& description, SearchStep step,
 // second click meanwhile, on the button then captioned "Stop", asks the
 // search to stop. Findings go to the result list, progress to the file
 // list's header, failures to numbered error reports.
-class SearchButton : private SearchSink {
+class SearchButton final : private SearchSink {
 public:
     // workers: threads that test files ahead of the search; 0 gives one per core.
     SearchButton(SearchControls controls, QString supportAddress, unsigned workers = 0);

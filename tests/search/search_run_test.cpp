@@ -31,7 +31,7 @@ struct Failure {
 };
 
 // Records what a run reports; stops once stopWhen() says so.
-class RecordingSink : public SearchSink {
+class RecordingSink final : public SearchSink {
 public:
     void Lacks(const QString& path) override { lacking.push_back(path); }
     void Failed(SearchStep step, const QString& description) override {
