@@ -1,11 +1,17 @@
 #include "engine/case_fold.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <span>
 #include <utility>
+
+#include "engine/case_fold_table.h"
 
 namespace tarnwick {
 
 namespace {
+
+namespace table = case_fold_table;
 
 bool InRange(char32_t c, char32_t first, char32_t last) {
     return c >= first && c <= last;
@@ -15,57 +21,28 @@ bool IsContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// Blocks where upper case sits on even code points and lower case on the odd
-// one after it.
-bool InEvenUpperBlock(char32_t c) {
-    return InRange(c, 0x100, 0x12F) || InRange(c, 0x132, 0x137) || InRange(c, 0x14A, 0x177) ||
-           InRange(c, 0x460, 0x481) || InRange(c, 0x48A, 0x4BF) || InRange(c, 0x4D0, 0x52F) ||
-           InRange(c, 0x1E00, 0x1E95) || InRange(c, 0x1EA0, 0x1EFF);
+std::size_t Utf8Length(char32_t c) {
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
 
-bool InOddUpperBlock(char32_t c) {
-    return InRange(c, 0x139, 0x148) || InRange(c, 0x179, 0x17E) || InRange(c, 0x4C1, 0x4CE);
+// The code points other than fold itself that fold to it.
+std::span<const table::Folding> FoldingsTo(char32_t fold) {
+    const auto [first, last] = std::equal_range(
+        table::kFoldings.begin(), table::kFoldings.end(), table::Folding{fold, 0},
+        [](const table::Folding& a, const table::Folding& b) { return a.fold < b.fold; });
+    return {first, last};
 }
 
-char32_t LowerOfLatin(char32_t c) {
-    if (InRange(c, 'A', 'Z') || (InRange(c, 0xC0, 0xDE) && c != 0xD7)) return c + 32;
-    if (c == 0xB5) return 0x3BC;  // micro sign folds with Greek mu
-    if (c == 0x178) return 0xFF;
-    return c;
-}
-
-char32_t LowerOfGreek(char32_t c) {
-    if (c == 0x386) return 0x3AC;
-    if (InRange(c, 0x388, 0x38A)) return c + 37;
-    if (c == 0x38C) return 0x3CC;
-    if (InRange(c, 0x38E, 0x38F)) return c + 63;
-    if (InRange(c, 0x391, 0x3AB) && c != 0x3A2) return c + 32;
-    if (c == 0x3C2) return 0x3C3;  // final sigma
-    return c;
-}
-
-char32_t LowerOfOthers(char32_t c) {
-    if (InRange(c, 0x400, 0x40F)) return c + 80;
-    if (InRange(c, 0x410, 0x42F)) return c + 32;
-    if (c == 0x4C0) return 0x4CF;
-    if (InRange(c, 0x531, 0x556)) return c + 48;
-    if (InRange(c, 0xFF21, 0xFF3A)) return c + 32;
-    return c;
-}
-
-// (lower, code point) for every code point the folding above covers, sorted,
-// so that the case variants of a letter are one lower_bound away.
-std::vector<std::pair<char32_t, char32_t>> BuildFoldClasses() {
-    static constexpr std::pair<char32_t, char32_t> kCoveredRanges[] = {
-        {0x41, 0x5A},   {0x61, 0x7A},     {0xB5, 0x52F},
-        {0x531, 0x586}, {0x1E00, 0x1EFF}, {0xFF21, 0xFF5A},
-    };
-    std::vector<std::pair<char32_t, char32_t>> classes;
-    for (const auto& [first, last] : kCoveredRanges) {
-        for (char32_t c = first; c <= last; ++c) classes.emplace_back(SimpleFold(c), c);
+// The key under which the letters of one fold and one UTF-8 length are equal.
+char32_t SameLengthFold(char32_t c) {
+    const char32_t fold = SimpleFold(c);
+    const std::size_t length = Utf8Length(c);
+    if (Utf8Length(fold) == length) return fold;
+    char32_t key = c;
+    for (const table::Folding& folding : FoldingsTo(fold)) {
+        if (Utf8Length(folding.codePoint) == length) key = std::min(key, folding.codePoint);
     }
-    std::sort(classes.begin(), classes.end());
-    return classes;
+    return key;
 }
 
 }  // namespace
@@ -104,7 +81,7 @@ Utf8Char DecodeFoldedChar(std::string_view text) {
     } else if (InRange(character.codePoint, 'a', 'z')) {
         character.codePoint -= 32;
     } else if (character.codePoint >= 0x80) {
-        character.codePoint = SimpleFold(character.codePoint);
+        character.codePoint = SameLengthFold(character.codePoint);
     }
     return character;
 }
@@ -147,29 +124,27 @@ std::string EncodeUtf8(char32_t c) {
     return out;
 }
 
-char32_t SimpleFold(char32_t c) {
-    if (c < 0x370) {
-        if (InEvenUpperBlock(c)) return c | 1;
-        if (InOddUpperBlock(c)) return (c & 1) ? c + 1 : c;
-        return LowerOfLatin(c);
-    }
-    if (c < 0x400) return LowerOfGreek(c);
-    if (InEvenUpperBlock(c)) return c | 1;
-    if (InOddUpperBlock(c)) return (c & 1) ? c + 1 : c;
-    return LowerOfOthers(c);
+char32_t SimpleFold(char32_t codePoint) {
+    const std::size_t block = codePoint >> table::kBlockBits;
+    if (block >= table::kBlockRows.size()) return codePoint;
+    const std::size_t row = table::kBlockRows[block];
+    const std::size_t column = codePoint & ((char32_t{1} << table::kBlockBits) - 1);
+    const std::int32_t delta =
+        table::kDeltas[table::kDeltaIndex[(row << table::kBlockBits) | column]];
+    return static_cast<char32_t>(static_cast<std::int32_t>(codePoint) + delta);
 }
 
 std::vector<std::string> SameLengthCaseVariants(char32_t codePoint) {
-    static const auto kClasses = BuildFoldClasses();
     const std::string own = EncodeUtf8(codePoint);
     std::vector<std::string> variants{own};
-    const auto key = std::make_pair(SimpleFold(codePoint), char32_t{0});
-    for (auto it = std::lower_bound(kClasses.begin(), kClasses.end(), key);
-         it != kClasses.end() && it->first == key.first; ++it) {
-        std::string spelling = EncodeUtf8(it->second);
+    const auto addIfSameLength = [&](char32_t letter) {
+        std::string spelling = EncodeUtf8(letter);
         if (spelling.size() == own.size() && spelling != own)
             variants.push_back(std::move(spelling));
-    }
+    };
+    const char32_t fold = SimpleFold(codePoint);
+    addIfSameLength(fold);
+    for (const table::Folding& folding : FoldingsTo(fold)) addIfSameLength(folding.codePoint);
     return variants;
 }
 

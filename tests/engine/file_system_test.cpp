@@ -73,6 +73,26 @@ TEST(FileSystem, ListsFilesDirectlyInsideInCaseInsensitiveOrder) {
     EXPECT_EQ(listed.Value(), expected);
 }
 
+// Letters of every script fold as in a search that ignores case; ASCII folds
+// to upper case, so "_" comes after the letters; a letter whose fold has
+// another UTF-8 length (the kelvin sign) is not a "k".
+TEST(FileSystem, NameOrderIgnoresCaseInEveryScript) {
+    const std::vector<std::string> ordered = {"k",
+                                              "Z",
+                                              "z_",
+                                              "_",
+                                              "\xC8\x99x",
+                                              "\xC8\x98y",
+                                              "\xE1\xB2\x90x",
+                                              "\xE1\x83\x90y",
+                                              "\xE2\x84\xAA",
+                                              "\xF0\x90\x90\xA8x",
+                                              "\xF0\x90\x90\x80y"};
+    std::vector<std::string> names(ordered.rbegin(), ordered.rend());
+    SortByName(names);
+    EXPECT_EQ(names, ordered);
+}
+
 TEST(FileSystem, ListingAFolderThatCannotBeOpenedIsAnError) {
     TempDir dir;
     const auto listed = ListFilesInFolder(dir.PathOf("missing"));
