@@ -16,7 +16,8 @@ struct StartupEnvironment {
     std::function<void(const QString&)> openUrl;
     // Ends the process when the main window is closed.
     std::function<void()> endProcess;
-    // Threads that test files ahead of the search; 0 gives one per core.
+    // Files tested at once by the search; 0 gives one per core, raised while
+    // the tests wait for the storage.
     unsigned searchWorkers = 0;
 
     static StartupEnvironment FromSystem();

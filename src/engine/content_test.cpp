@@ -54,7 +54,7 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
-Expected<Verdict> TestSmallFile(const ReadableFile& file, const PhraseMatcher& matcher) {
+Expected<Verdict> TestSmallFile(ReadableFile& file, const PhraseMatcher& matcher) {
     const auto size = static_cast<std::size_t>(file.Size());
     const auto buffer = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
     const auto got = file.Read(buffer.get(), size);
@@ -66,7 +66,7 @@ Expected<Verdict> TestSmallFile(const ReadableFile& file, const PhraseMatcher& m
 
 // Each block is read before keepGoing() is asked, so that a non-text start
 // turns the file away first, without asking.
-Expected<Verdict> TestLargeFile(const ReadableFile& file, const PhraseMatcher& matcher,
+Expected<Verdict> TestLargeFile(ReadableFile& file, const PhraseMatcher& matcher,
                                 const std::function<bool()>& keepGoing) {
     CarriedSearch search(matcher);
     for (std::uint64_t offset = 0; offset < file.Size(); offset += kBlockSize) {
@@ -89,7 +89,7 @@ Expected<Verdict> TestLargeFile(const ReadableFile& file, const PhraseMatcher& m
 // The size taken when the file is opened decides the blocks; bytes appended
 // while it is read are not searched.
 Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
-                                  const std::function<bool()>& keepGoing) {
+                                  const std::function<bool()>& keepGoing, bool* waitedOnStorage) {
     switch (QueryPathKind(path)) {
         case PathKind::Missing:
         case PathKind::Directory:
@@ -99,11 +99,15 @@ Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& 
         case PathKind::RegularFile:
             break;
     }
-    const auto file = ReadableFile::Open(path);
-    if (!file) return file.Error();
-    if (!file.Value().IsRegular()) return Verdict::NotTested;
-    if (file.Value().Size() <= kSingleReadLimit) return TestSmallFile(file.Value(), matcher);
-    return TestLargeFile(file.Value(), matcher, keepGoing);
+    auto opened = ReadableFile::Open(path);
+    if (!opened) return opened.Error();
+    ReadableFile& file = opened.Value();
+    if (!file.IsRegular()) return Verdict::NotTested;
+    Expected<Verdict> verdict = file.Size() <= kSingleReadLimit
+                                    ? TestSmallFile(file, matcher)
+                                    : TestLargeFile(file, matcher, keepGoing);
+    if (waitedOnStorage) *waitedOnStorage = file.WaitedOnStorage();
+    return verdict;
 }
 
 }  // namespace tarnwick

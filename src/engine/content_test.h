@@ -22,8 +22,11 @@ enum class Verdict {
 };
 
 // Decides whether the file at path lacks the phrase. keepGoing() is asked
-// before each block of a file longer than kSingleReadLimit bytes.
+// before each block of a file longer than kSingleReadLimit bytes. When
+// waitedOnStorage is given, it tells whether a read had to wait for the
+// storage because the data was not in memory.
 Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
-                                  const std::function<bool()>& keepGoing);
+                                  const std::function<bool()>& keepGoing,
+                                  bool* waitedOnStorage = nullptr);
 
 }  // namespace tarnwick

@@ -92,13 +92,17 @@ ReadableFile::ReadableFile(ReadableFile&& other) noexcept
     : m_path(std::move(other.m_path)),
       m_fd(std::exchange(other.m_fd, -1)),
       m_regular(other.m_regular),
-      m_size(other.m_size) {}
+      m_size(other.m_size),
+      m_askMemoryFirst(other.m_askMemoryFirst),
+      m_waitedOnStorage(other.m_waitedOnStorage) {}
 
 ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
     std::swap(m_path, other.m_path);
     std::swap(m_fd, other.m_fd);
     std::swap(m_regular, other.m_regular);
     std::swap(m_size, other.m_size);
+    std::swap(m_askMemoryFirst, other.m_askMemoryFirst);
+    std::swap(m_waitedOnStorage, other.m_waitedOnStorage);
     return *this;
 }
 

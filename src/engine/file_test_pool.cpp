@@ -7,6 +7,18 @@ namespace {
 // Blocks of a file read before its job counts as long running.
 constexpr int kBlocksOfALongRun = 4;
 
+// Tests at once when they wait for the storage: enough reads in flight for a
+// disk, while memory stays at one block per test.
+constexpr unsigned kStorageCeiling = 32;
+// Jobs after which the pool decides again how many tests run at once, and how
+// many of them must have waited for the storage to run more at once.
+constexpr unsigned kRoundJobs = 16;
+constexpr unsigned kWaitedToGrow = kRoundJobs / 4;
+
+unsigned Cores() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 }  // namespace
 
 void FileTestJob::Run(const std::function<void(const FileTestJob&)>& onLongRun) {
@@ -14,21 +26,26 @@ void FileTestJob::Run(const std::function<void(const FileTestJob&)>& onLongRun) 
         m_outcome.emplace(Verdict::Stopped);
     } else {
         int blocks = 0;
-        m_outcome.emplace(TestFileContent(m_path, *m_matcher, [&] {
-            if (++blocks == kBlocksOfALongRun && onLongRun) {
-                onLongRun(*this);
-            }
-            return !Cancelled();
-        }));
+        m_outcome.emplace(TestFileContent(
+            m_path, *m_matcher,
+            [&] {
+                if (++blocks == kBlocksOfALongRun && onLongRun) {
+                    onLongRun(*this);
+                }
+                return !Cancelled();
+            },
+            &m_waitedOnStorage));
     }
     m_done.store(true, std::memory_order_release);
 }
 
 FileTestPool::FileTestPool(unsigned workers, ProgressCallback onProgress)
-    : m_onProgress(std::move(onProgress)) {
-    const unsigned count = WorkersFor(workers);
-    m_threads.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
+    : m_onProgress(std::move(onProgress)),
+      m_floor(workers > 0 ? workers : Cores()),
+      m_allowed(m_floor) {
+    const unsigned threads = workers > 0 ? workers : std::max(m_floor, kStorageCeiling);
+    m_threads.reserve(threads);
+    for (unsigned i = 0; i < threads; ++i) {
         m_threads.emplace_back([this] { Work(); });
     }
 }
@@ -47,22 +64,26 @@ FileTestPool::~FileTestPool() {
     }
 }
 
-unsigned FileTestPool::WorkersFor(unsigned requested) {
-    if (requested > 0) {
-        return requested;
-    }
-    return std::max(1u, std::thread::hardware_concurrency());
+unsigned FileTestPool::Allowed() const {
+    const std::lock_guard lock(m_mutex);
+    return m_allowed;
 }
 
+// Wakes only as many workers as may start a job: the others would find no
+// room and sleep again.
 void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     if (jobs.empty()) {
         return;
     }
+    std::size_t wakeUps = 0;
     {
         const std::lock_guard lock(m_mutex);
         m_queue.insert(m_queue.end(), jobs.begin(), jobs.end());
+        wakeUps = std::min<std::size_t>(jobs.size(), m_allowed - m_running);
     }
-    m_jobWaiting.notify_all();
+    for (std::size_t i = 0; i < wakeUps; ++i) {
+        m_jobWaiting.notify_one();
+    }
 }
 
 void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
@@ -75,18 +96,45 @@ void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
 
 std::shared_ptr<FileTestJob> FileTestPool::NextJob() {
     std::unique_lock lock(m_mutex);
-    m_jobWaiting.wait(lock, [this] { return m_quitting || !m_queue.empty(); });
+    m_jobWaiting.wait(lock,
+                      [this] { return m_quitting || (!m_queue.empty() && m_running < m_allowed); });
     if (m_queue.empty()) {
         return nullptr;
     }
     std::shared_ptr<FileTestJob> job = std::move(m_queue.front());
     m_queue.pop_front();
+    ++m_running;
     return job;
+}
+
+// Doubles the tests at once when a quarter of a round waited for the
+// storage, and halves them when none did.
+void FileTestPool::Finished(const FileTestJob& job) {
+    bool grew = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_running;
+        m_waitedInRound += job.WaitedOnStorage() ? 1 : 0;
+        if (++m_finishedInRound == kRoundJobs) {
+            const unsigned before = m_allowed;
+            if (m_waitedInRound >= kWaitedToGrow) {
+                m_allowed = std::min(Ceiling(), m_allowed * 2);
+            } else if (m_waitedInRound == 0) {
+                m_allowed = std::max(m_floor, m_allowed / 2);
+            }
+            grew = m_allowed > before;
+            m_finishedInRound = m_waitedInRound = 0;
+        }
+    }
+    if (grew) {
+        m_jobWaiting.notify_all();
+    }
 }
 
 void FileTestPool::Work() {
     while (const std::shared_ptr<FileTestJob> job = NextJob()) {
         job->Run(m_onProgress);
+        Finished(*job);
         if (m_onProgress) {
             m_onProgress(*job);
         }

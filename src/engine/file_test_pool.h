@@ -33,6 +33,8 @@ public:
 
     bool Done() const { return m_done.load(std::memory_order_acquire); }
     const Expected<Verdict>& Outcome() const { return *m_outcome; }
+    // Whether the test had to wait for the storage; read after Done().
+    bool WaitedOnStorage() const { return m_waitedOnStorage; }
 
     // onLongRun is called once when the file turns out to take a while.
     void Run(const std::function<void(const FileTestJob&)>& onLongRun);
@@ -43,23 +45,33 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_done{false};
     std::optional<Expected<Verdict>> m_outcome;
+    bool m_waitedOnStorage = false;
 };
 
 // Worker threads that run FileTestJobs in the order they were submitted.
 // onProgress is called on the worker after each job, and once during a job
 // that reads a long file, to wake whoever waits.
+//
+// By default as many tests run at once as there are cores; while tests keep
+// waiting for the storage rather than for the cores (a cold disk wants many
+// reads in flight), more run at once, up to a ceiling, and fewer again once
+// the data comes from memory. So the cores match and the disk stays busy,
+// with memory bounded by one block per test running.
 class FileTestPool {
 public:
     using ProgressCallback = std::function<void(const FileTestJob&)>;
 
+    // workers: a fixed number of tests at once; 0 gives the adaptive default.
     FileTestPool(unsigned workers, ProgressCallback onProgress);
     ~FileTestPool();
     FileTestPool(const FileTestPool&) = delete;
     FileTestPool& operator=(const FileTestPool&) = delete;
 
-    // One per core when workers is 0.
-    static unsigned WorkersFor(unsigned requested);
-    unsigned Workers() const { return static_cast<unsigned>(m_threads.size()); }
+    // Tests at once while the data is in memory, and at most.
+    unsigned Workers() const { return m_floor; }
+    unsigned Ceiling() const { return static_cast<unsigned>(m_threads.size()); }
+    // Tests allowed to run at once now.
+    unsigned Allowed() const;
 
     // Queues the jobs in order under one lock, waking each worker once.
     void SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs);
@@ -69,12 +81,20 @@ public:
 private:
     void Work();
     std::shared_ptr<FileTestJob> NextJob();
+    void Finished(const FileTestJob& job);
 
     ProgressCallback m_onProgress;
-    std::mutex m_mutex;
+    unsigned m_floor;
+    mutable std::mutex m_mutex;
     std::condition_variable m_jobWaiting;
+    // Guarded by m_mutex:
     std::deque<std::shared_ptr<FileTestJob>> m_queue;
     bool m_quitting = false;
+    unsigned m_allowed;
+    unsigned m_running = 0;
+    unsigned m_finishedInRound = 0;
+    unsigned m_waitedInRound = 0;
+
     std::vector<std::thread> m_threads;
 };
 

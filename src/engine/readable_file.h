@@ -26,7 +26,10 @@ public:
     std::uint64_t Size() const { return m_size; }
 
     // Reads until count bytes arrived or the file ended; gives the number read.
-    Expected<std::size_t> Read(char* into, std::size_t count) const;
+    Expected<std::size_t> Read(char* into, std::size_t count);
+
+    // Whether a read had to wait for the storage: the data was not in memory.
+    bool WaitedOnStorage() const { return m_waitedOnStorage; }
 
 private:
     explicit ReadableFile(std::string path) : m_path(std::move(path)) {}
@@ -36,6 +39,8 @@ private:
     int m_fd = -1;
     bool m_regular = false;
     std::uint64_t m_size = 0;
+    bool m_askMemoryFirst = true;
+    bool m_waitedOnStorage = false;
 };
 
 }  // namespace tarnwick

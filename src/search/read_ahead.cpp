@@ -43,8 +43,10 @@ void VerdictWaiter::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) 
 SearchWorkers::SearchWorkers(unsigned workers)
     : m_pool(workers, [this](const FileTestJob& job) { m_waiter.JobProgressed(job); }) {}
 
+// Room for twice the most tests at once, so that a pool running more tests
+// while the storage is slow finds them queued.
 std::size_t SearchWorkers::ReadAheadDepth() const {
-    return kFilesAheadPerWorker * m_pool.Workers();
+    return kFilesAheadPerWorker * m_pool.Workers() + 2 * m_pool.Ceiling();
 }
 
 ReadAhead::ReadAhead(SearchWorkers& workers, PathAt pathAt)

@@ -37,7 +37,8 @@ private:
 // waiter through which the GUI thread sleeps until they have news.
 class SearchWorkers {
 public:
-    // workers: 0 gives one per core.
+    // workers: tests at once; 0 gives one per core, raised while the tests
+    // wait for the storage.
     explicit SearchWorkers(unsigned workers);
 
     FileTestPool& Pool() { return m_pool; }

@@ -37,7 +37,8 @@ QString FormatErrorReport(const QString& description, SearchStep step,
 // list's header, failures to numbered error reports.
 class SearchButton final : private SearchSink {
 public:
-    // workers: threads that test files ahead of the search; 0 gives one per core.
+    // workers: files tested at once; 0 gives one per core, raised while the
+    // tests wait for the storage.
     SearchButton(SearchControls controls, QString supportAddress, unsigned workers = 0);
     ~SearchButton();
 

@@ -193,7 +193,7 @@ TEST(TestFileContent, ReportsAFileThatCannotBeOpened) {
 
 TEST(ReadableFile, ReportsAReadFailureWithTheFileAndTheReason) {
     TempDir dir;
-    const auto folder = ReadableFile::Open(dir.Path());
+    auto folder = ReadableFile::Open(dir.Path());
     ASSERT_TRUE(folder.HasValue());
     EXPECT_FALSE(folder.Value().IsRegular());
     char byte = 0;

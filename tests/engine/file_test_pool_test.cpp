@@ -1,11 +1,15 @@
 #include "engine/file_test_pool.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "engine/readable_file.h"
 #include "temp_dir.h"
 
 namespace tarnwick {
@@ -102,6 +106,80 @@ TEST(FileTestPool, EndsWithJobsStillQueued) {
     for (const auto& job : jobs) {
         EXPECT_TRUE(job->Done());
     }
+}
+
+// Writes the file and drops its pages from memory, so that reading it waits
+// for the storage; false where the system keeps them anyway.
+bool WriteUncached(const std::string& path, std::size_t size) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string content(size, 'a');
+    const bool written = fd >= 0 && write(fd, content.data(), size) == static_cast<ssize_t>(size) &&
+                         fsync(fd) == 0 && posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    if (fd >= 0) close(fd);
+    return written;
+}
+
+bool ReadWaitedOnStorage(const std::string& path) {
+    auto file = ReadableFile::Open(path);
+    char byte = 0;
+    EXPECT_TRUE(file.HasValue() && file.Value().Read(&byte, 1).HasValue()) << path;
+    return file.HasValue() && file.Value().WaitedOnStorage();
+}
+
+std::vector<std::shared_ptr<FileTestJob>> TestAll(FileTestPool& pool,
+                                                  const std::vector<std::string>& paths) {
+    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    for (const std::string& path : paths) {
+        jobs.push_back(std::make_shared<FileTestJob>(path, matcher));
+    }
+    pool.SubmitAll(jobs);
+    for (const auto& job : jobs) {
+        WaitUntilDone(*job);
+    }
+    return jobs;
+}
+
+// Reads from memory run one test per core; reads that wait for the storage
+// run more at once, up to the ceiling, and fewer again once memory serves.
+TEST(FileTestPool, RunsMoreTestsAtOnceWhileTheyWaitForTheStorage) {
+    testing::TempDir dir;
+    const std::string probe = dir.PathOf("probe");
+    ASSERT_TRUE(WriteUncached(probe, 8192));
+    if (!ReadWaitedOnStorage(probe) || ReadWaitedOnStorage(probe)) {
+        GTEST_SKIP() << "this file system does not tell reads from memory apart";
+    }
+    std::vector<std::string> paths;
+    for (int i = 0; i < 64; ++i) {
+        paths.push_back(dir.PathOf(std::to_string(i)));
+        ASSERT_TRUE(WriteUncached(paths.back(), 8192));
+    }
+    FileTestPool pool(0, {});
+    ASSERT_GT(pool.Ceiling(), pool.Workers());
+
+    const auto uncached = TestAll(pool, paths);
+    EXPECT_GT(std::count_if(uncached.begin(), uncached.end(),
+                            [](const auto& job) { return job->WaitedOnStorage(); }),
+              48);
+    EXPECT_GT(pool.Allowed(), pool.Workers());
+
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& job : TestAll(pool, paths)) EXPECT_FALSE(job->WaitedOnStorage());
+    }
+    EXPECT_EQ(pool.Allowed(), pool.Workers());
+}
+
+TEST(FileTestPool, AFixedNumberOfWorkersNeverGrows) {
+    testing::TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 32; ++i) {
+        paths.push_back(dir.PathOf(std::to_string(i)));
+        ASSERT_TRUE(WriteUncached(paths.back(), 8192));
+    }
+    FileTestPool pool(1, {});
+    EXPECT_EQ(pool.Ceiling(), 1u);
+    TestAll(pool, paths);
+    EXPECT_EQ(pool.Allowed(), 1u);
 }
 
 }  // namespace
