@@ -1,14 +1,18 @@
 #include "engine/content_test.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/readable_file.h"
 #include "temp_dir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tarnwick {
 namespace {
@@ -139,16 +143,15 @@ TEST(TestFileContent, NonAsciiLettersFoldInFiles) {
     const std::string path = dir.WriteFile("fr.txt",
                                            "Notes: une \xC3\xA9"
                                            "cole");
-    EXPECT_EQ(VerdictOf(SearchFile(path,
-                                   "\xC3\x89"
-                                   "COLE",
-                                   CaseMode::Insensitive)),
-              Verdict::Contains);
-    EXPECT_EQ(VerdictOf(SearchFile(path,
-                                   "\xC3\x89"
-                                   "COLE",
-                                   CaseMode::Sensitive)),
-              Verdict::Lacks);
+    const auto verdict = [&](CaseMode mode) {
+        const PhraseMatcher matcher(
+            "\xC3\x89"
+            "COLE",
+            mode, TextEncoding::Utf8());
+        return TestFileContent(path, matcher, [] { return true; }).Value();
+    };
+    EXPECT_EQ(verdict(CaseMode::Insensitive), Verdict::Contains);
+    EXPECT_EQ(verdict(CaseMode::Sensitive), Verdict::Lacks);
 }
 
 TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
@@ -167,13 +170,33 @@ TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
 
 TEST(TestFileContent, PassesOverWhatIsNotARegularFileWithoutOpeningIt) {
     TempDir dir;
-    const std::string fifo = dir.MakeFifo("pipe");
-    for (const std::string& path : {fifo, dir.MakeFolder("sub"), dir.PathOf("missing"),
-                                    std::string("/dev/null"), std::string()}) {
+    std::vector<std::string> paths = {dir.MakeFolder("sub"), dir.PathOf("missing"), ""};
+#ifdef _WIN32
+    paths.push_back("NUL");
+    dir.WriteFile("system.txt", "text");
+    paths.push_back(dir.SetAttributes("system.txt", FILE_ATTRIBUTE_SYSTEM));
+#else
+    paths.push_back(dir.MakeFifo("pipe"));
+    paths.push_back("/dev/null");
+#endif
+    for (const std::string& path : paths)
         EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::NotTested) << path;
-    }
 }
 
+TEST(TestFileContent, TestsReadOnlyAndHiddenFiles) {
+    TempDir dir;
+    const std::string readOnly = dir.WriteFile("read-only.txt", "text");
+    dir.WriteFile(".hidden.txt", "text");
+#ifdef _WIN32
+    dir.SetAttributes("read-only.txt", FILE_ATTRIBUTE_READONLY);
+#else
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+#endif
+    for (const std::string& path : {readOnly, dir.Hide(".hidden.txt")})
+        EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::Lacks) << path;
+}
+
+#ifndef _WIN32
 TEST(TestFileContent, ReportsAFileThatCannotBeOpened) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
     TempDir dir;
@@ -215,6 +238,7 @@ TEST(TestFileContent, ClosesTheFileOnEveryWayOut) {
     }
     EXPECT_EQ(OpenDescriptors(), before);
 }
+#endif
 
 }  // namespace
 }  // namespace tarnwick

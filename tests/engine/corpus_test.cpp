@@ -43,6 +43,7 @@ std::vector<std::string> SortedLines(const std::string& path) {
 
 TEST(Corpus, ReportsExactlyTheExpectedFilesInBothModes) {
     const std::string script = TARNWICK_CORPUS_SCRIPT;
+    if (script.empty()) GTEST_SKIP() << "the corpus generator runs on the build system only";
     if (!std::filesystem::exists(script)) GTEST_SKIP() << "no corpus generator at " << script;
     testing::TempDir dir;
     const std::string out = dir.PathOf("c");
