@@ -183,19 +183,6 @@ TEST(TestFileContent, PassesOverWhatIsNotARegularFileWithoutOpeningIt) {
         EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::NotTested) << path;
 }
 
-TEST(TestFileContent, TestsReadOnlyAndHiddenFiles) {
-    TempDir dir;
-    const std::string readOnly = dir.WriteFile("read-only.txt", "text");
-    dir.WriteFile(".hidden.txt", "text");
-#ifdef _WIN32
-    dir.SetAttributes("read-only.txt", FILE_ATTRIBUTE_READONLY);
-#else
-    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
-#endif
-    for (const std::string& path : {readOnly, dir.Hide(".hidden.txt")})
-        EXPECT_EQ(VerdictOf(SearchFile(path)), Verdict::Lacks) << path;
-}
-
 #ifndef _WIN32
 TEST(TestFileContent, ReportsAFileThatCannotBeOpened) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
