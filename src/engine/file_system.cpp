@@ -30,8 +30,8 @@ int CompareIgnoringCase(std::string_view left, std::string_view right) {
 }
 
 bool IsFolderOrLinkToFolder(const std::string& folder, const FolderEntry& entry) {
-    if (entry.type == EntryType::Folder) return true;
-    if (entry.type == EntryType::Other) return false;
+    if (entry.attributes.type == EntryType::Folder) return true;
+    if (entry.attributes.type == EntryType::Other) return false;
     return QueryPathKind(JoinPath(folder, std::string(entry.name))) == PathKind::Directory;
 }
 
@@ -69,7 +69,8 @@ void SortByName(std::vector<std::string>& names) {
 std::string WithoutTrailingSeparators(const std::string& path) {
     const auto last = path.find_last_not_of(kPathSeparator);
     if (last == std::string::npos) return std::string(1, kPathSeparator);
-    return path.substr(0, last + 1);
+    // "C:" without its separator names the current folder of drive C.
+    return path.substr(0, std::max(last + 1, DriveRootLength(path)));
 }
 
 bool IsExistingFile(const std::string& path) {
@@ -90,7 +91,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept
     : m_path(std::move(other.m_path)),
-      m_fd(std::exchange(other.m_fd, -1)),
+      m_handle(std::exchange(other.m_handle, kNoHandle)),
       m_regular(other.m_regular),
       m_size(other.m_size),
       m_askMemoryFirst(other.m_askMemoryFirst),
@@ -98,7 +99,7 @@ ReadableFile::ReadableFile(ReadableFile&& other) noexcept
 
 ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
     std::swap(m_path, other.m_path);
-    std::swap(m_fd, other.m_fd);
+    std::swap(m_handle, other.m_handle);
     std::swap(m_regular, other.m_regular);
     std::swap(m_size, other.m_size);
     std::swap(m_askMemoryFirst, other.m_askMemoryFirst);

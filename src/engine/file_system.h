@@ -3,7 +3,10 @@
 // The file-system layer: the shared parts are in file_system.cpp, the system
 // calls in one source file per operating system.
 
+#include <array>
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,13 +24,20 @@ inline constexpr char kPathSeparator = '/';
 // Paths cross between the file-system layer (std::string) and the lists
 // (UTF-16 text) through these two functions only, losslessly both ways:
 // PathFromText(PathToText(path)) == path for every path the system gives.
+// On Windows the paths are UTF-8 that also carries lone surrogates, so that
+// every UTF-16 name converts both ways.
 std::u16string PathToText(std::string_view path);
 std::string PathFromText(std::u16string_view text);
+
+// The length of the drive root that starts path ("C:\" on Windows), or 0;
+// POSIX has no drive roots.
+std::size_t DriveRootLength(std::string_view path);
 
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
 // What is at path, following symbolic links. Never fails: anything that
-// cannot be queried is Missing.
+// cannot be queried is Missing. Other is what is never read as a file: on
+// POSIX a FIFO, socket or device, on Windows a file with the system attribute.
 PathKind QueryPathKind(const std::string& path);
 
 // True when the system refuses the name itself (too long, not a valid
@@ -60,18 +70,28 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 std::string WithoutTrailingSeparators(const std::string& path);
 
-// What an entry is in itself: a symbolic link is reported as a link, never as
-// what it points to. Unreadable when its attributes cannot be read.
+// What an entry is in itself: a symbolic link (on Windows any reparse point)
+// is reported as a link, never as what it points to. Unreadable when its
+// attributes cannot be read.
 enum class EntryType { Folder, SymbolicLink, Other, Unreadable };
+
+// Hidden: on POSIX a name that starts with ".", on Windows the hidden
+// attribute. System: on POSIX what is neither a regular file, a folder nor a
+// link, on Windows the system attribute.
+struct EntryAttributes {
+    EntryType type = EntryType::Other;
+    bool hidden = false;
+    bool system = false;
+};
 
 struct FolderEntry {
     std::string_view name;
-    EntryType type = EntryType::Other;
+    EntryAttributes attributes;
 };
 
-// The type of the entry at path itself. Pass a path without trailing
+// The attributes of the entry at path itself. Pass a path without trailing
 // separators: with one, the system resolves a link to a folder.
-EntryType QueryEntryType(const std::string& path);
+EntryAttributes QueryEntryAttributes(const std::string& path);
 
 // Hands every entry of folder except "." and ".." to visit, in the order the
 // file system keeps them. The folder is closed before this returns, so a
@@ -84,5 +104,10 @@ Expected<void> ForEachFolderEntry(const std::string& folder,
 // the bytes, so the order is total and the same on every run.
 bool NameLess(std::string_view left, std::string_view right);
 void SortByName(std::vector<std::string>& names);
+
+// The character of every byte of the system's text encoding when that is a
+// code page of one byte per character (the ANSI code page on Windows, unless
+// it is UTF-8); nothing when the system's text is UTF-8, as on POSIX.
+std::optional<std::array<char32_t, 256>> SingleByteCodePage();
 
 }  // namespace tarnwick

@@ -26,26 +26,49 @@ EntryType EntryTypeOfMode(mode_t mode) {
     return EntryType::Other;
 }
 
+bool IsSystemMode(mode_t mode) {
+    return !S_ISREG(mode) && !S_ISDIR(mode) && !S_ISLNK(mode);
+}
+
+bool IsHiddenName(std::string_view name) {
+    return !name.empty() && name.front() == '.';
+}
+
+EntryAttributes AttributesOfMode(std::string_view name, mode_t mode) {
+    return {EntryTypeOfMode(mode), IsHiddenName(name), IsSystemMode(mode)};
+}
+
 // d_type spares a system call per entry; only file systems that leave it
 // unknown cost an lstat.
-EntryType EntryTypeOf(DIR* dir, const dirent& entry) {
+EntryAttributes AttributesOf(DIR* dir, const dirent& entry) {
+    const std::string_view name = entry.d_name;
     switch (entry.d_type) {
         case DT_DIR:
-            return EntryType::Folder;
+            return {EntryType::Folder, IsHiddenName(name), false};
         case DT_LNK:
-            return EntryType::SymbolicLink;
+            return {EntryType::SymbolicLink, IsHiddenName(name), false};
+        case DT_REG:
+            return {EntryType::Other, IsHiddenName(name), false};
         case DT_UNKNOWN: {
             struct stat info {};
             if (fstatat(dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                return EntryType::Unreadable;
-            return EntryTypeOfMode(info.st_mode);
+                return {EntryType::Unreadable, IsHiddenName(name), false};
+            return AttributesOfMode(name, info.st_mode);
         }
         default:
-            return EntryType::Other;
+            return {EntryType::Other, IsHiddenName(name), true};
     }
 }
 
 }  // namespace
+
+std::size_t DriveRootLength(std::string_view) {
+    return 0;
+}
+
+std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
+    return std::nullopt;
+}
 
 std::string DescribeSystemError(int code) {
     return std::strerror(code);
@@ -65,10 +88,12 @@ bool IsNameRefused(const std::string& path) {
     return stat(path.c_str(), &info) != 0 && (errno == ENAMETOOLONG || errno == EILSEQ);
 }
 
-EntryType QueryEntryType(const std::string& path) {
+EntryAttributes QueryEntryAttributes(const std::string& path) {
+    const std::string_view name = std::string_view(path).substr(path.find_last_of('/') + 1);
     struct stat info {};
-    if (path.empty() || lstat(path.c_str(), &info) != 0) return EntryType::Unreadable;
-    return EntryTypeOfMode(info.st_mode);
+    if (path.empty() || lstat(path.c_str(), &info) != 0)
+        return {EntryType::Unreadable, IsHiddenName(name), false};
+    return AttributesOfMode(name, info.st_mode);
 }
 
 Expected<void> CheckIsFolder(const std::string& path) {
@@ -86,24 +111,25 @@ Expected<void> ForEachFolderEntry(const std::string& folder,
     while (const dirent* entry = readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
-        visit({name, EntryTypeOf(dir.get(), *entry)});
+        visit({name, AttributesOf(dir.get(), *entry)});
     }
     return {};
 }
 
 Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
     ReadableFile file(path);
-    file.m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file.m_fd < 0) return file.Error("open", errno);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return file.Error("open", errno);
+    file.m_handle = fd;
     struct stat info {};
-    if (fstat(file.m_fd, &info) != 0) return file.Error("read", errno);
+    if (fstat(fd, &info) != 0) return file.Error("read", errno);
     file.m_regular = S_ISREG(info.st_mode);
     file.m_size = static_cast<std::uint64_t>(info.st_size);
     return Expected<ReadableFile>(std::move(file));
 }
 
 ReadableFile::~ReadableFile() {
-    if (m_fd >= 0) close(m_fd);
+    if (m_handle != kNoHandle) close(static_cast<int>(m_handle));
 }
 
 // Until a read had to wait, each read first asks for only what is in memory,
@@ -111,13 +137,14 @@ ReadableFile::~ReadableFile() {
 Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
+        const int fd = static_cast<int>(m_handle);
         iovec rest{into + done, count - done};
-        ssize_t got = m_askMemoryFirst ? preadv2(m_fd, &rest, 1, -1, RWF_NOWAIT) : -1;
+        ssize_t got = m_askMemoryFirst ? preadv2(fd, &rest, 1, -1, RWF_NOWAIT) : -1;
         if (!m_askMemoryFirst || (got < 0 && errno != EINTR)) {
             // EAGAIN: not in memory; any other failure: the file system cannot tell.
             if (m_askMemoryFirst) m_waitedOnStorage = errno == EAGAIN;
             m_askMemoryFirst = false;
-            got = readv(m_fd, &rest, 1);
+            got = readv(fd, &rest, 1);
         }
         if (got == 0) break;
         if (got < 0) {

@@ -9,14 +9,15 @@ namespace tarnwick {
 
 namespace {
 
-bool IsHidden(std::string_view name) {
-    return !name.empty() && name.front() == '.';
+bool IsVisible(const EntryAttributes& attributes) {
+    return !attributes.hidden && !attributes.system;
 }
 
 // Only a real folder is entered: a link to a folder is never followed, so a
 // link loop cannot make the walk endless.
 bool IsWalkedSubfolder(const FolderEntry& entry) {
-    return entry.type == EntryType::Folder && !IsHidden(entry.name) && IsValidUtf8(entry.name);
+    return entry.attributes.type == EntryType::Folder && IsVisible(entry.attributes) &&
+           IsValidUtf8(entry.name);
 }
 
 std::vector<std::string> SubfoldersOf(const std::string& folder,
@@ -38,7 +39,7 @@ void AppendAll(std::vector<std::string>& to, std::vector<std::string>&& from) {
 }
 
 bool IsListedFile(const std::string& folder, const FolderEntry& entry) {
-    switch (entry.type) {
+    switch (entry.attributes.type) {
         case EntryType::Other:
             return true;
         case EntryType::SymbolicLink: {
@@ -80,19 +81,24 @@ bool MatchesPlainWildcard(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
-std::string_view BaseName(std::string_view path) {
-    const auto lastSeparator = path.find_last_of(kPathSeparator);
-    return lastSeparator == std::string_view::npos ? path : path.substr(lastSeparator + 1);
-}
-
 bool HoldsVisibleEntry(const std::string& folder) {
     bool found = false;
     static_cast<void>(ForEachFolderEntry(
-        folder, [&](const FolderEntry& entry) { found |= !IsHidden(entry.name); }));
+        folder, [&](const FolderEntry& entry) { found |= IsVisible(entry.attributes); }));
     return found;
 }
 
+bool IsRoot(const std::string& folder) {
+    return folder == std::string(1, kPathSeparator) || folder.size() == DriveRootLength(folder);
+}
+
 }  // namespace
+
+std::vector<std::string> NewFolderList(const std::string& folder) {
+    const bool endsInSeparator = !folder.empty() && folder.back() == kPathSeparator;
+    if (endsInSeparator && DriveRootLength(folder) != folder.size()) return {folder};
+    return {folder + kPathSeparator};
+}
 
 void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
                        const std::function<void()>& yield) {
@@ -126,11 +132,15 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
            MatchesPlainWildcard(name, pattern.substr(0, pattern.size() - 2));
 }
 
+// A root's own attributes do not count: Windows marks drive roots hidden and
+// system, and some file systems show them as reparse points.
 bool IsDroppedFolder(const std::string& path) {
     if (path.empty()) return false;
-    const std::string withoutSeparators = WithoutTrailingSeparators(path);
-    if (IsHidden(BaseName(withoutSeparators))) return false;
-    if (QueryEntryType(withoutSeparators) != EntryType::Folder) return false;
+    const std::string folder = WithoutTrailingSeparators(path);
+    if (IsRoot(folder))
+        return QueryPathKind(folder) == PathKind::Directory && HoldsVisibleEntry(path);
+    const EntryAttributes attributes = QueryEntryAttributes(folder);
+    if (attributes.type != EntryType::Folder || !IsVisible(attributes)) return false;
     return path.back() != kPathSeparator || HoldsVisibleEntry(path);
 }
 

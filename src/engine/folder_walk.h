@@ -7,20 +7,27 @@
 
 namespace tarnwick {
 
+// A walk's folder list holding its first folder with a separator appended,
+// unless folder ends in one already. A drive root ("C:\") is given a second
+// one, which the folders below it carry and the separator repair removes.
+std::vector<std::string> NewFolderList(const std::string& folder);
+
 // Appends to folderList every subfolder of the folders already in it (at any
 // depth when recurse is set), each as its path, the name and a separator;
 // every element of folderList ends in a separator. The tree is walked level
 // by level with one folder enumeration open at a time; within a folder,
-// subfolders come in name order. Hidden folders, links to folders, names
-// that are not valid UTF-8 and folders that cannot be listed are left out.
+// subfolders come in name order. Hidden and system folders, links to folders
+// (on Windows every reparse point), names that are not valid UTF-8 and
+// folders that cannot be listed are left out.
 // yield is called when a folder's enumeration starts, before each entry and
 // before each folder appended.
 void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
                        const std::function<void()>& yield);
 
 // Names of the entries directly in folderPath that are not folders (hidden
-// ones included, links to folders and dangling links left out) and match
-// pattern, in name order. A folder that cannot be listed gives no names.
+// and system ones included, links to folders and dangling links left out)
+// and match pattern, in name order. A folder that cannot be listed gives no
+// names.
 std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern);
 
 // Wildcard match that ignores letter case: "*" matches any run of
@@ -28,8 +35,9 @@ std::vector<std::string> ListFiles(const std::string& folderPath, std::string_vi
 // name, so "*.*" matches names without a dot.
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
 
-// Whether a dropped path is walked as a folder: a real, visible folder (not a
-// link to one) that, when the path ends in a separator, holds a visible entry.
+// Whether a dropped path is walked as a folder: a real folder (not a link to
+// one) that is neither hidden nor system and, when the path ends in a
+// separator, holds an entry that is neither. A root needs only the entry.
 bool IsDroppedFolder(const std::string& path);
 
 }  // namespace tarnwick

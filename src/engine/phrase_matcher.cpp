@@ -233,9 +233,9 @@ struct MatcherKernels {
     }
 };
 
-PhraseMatcher::PhraseMatcher(std::string_view phrase, CaseMode mode)
+PhraseMatcher::PhraseMatcher(std::string_view phrase, CaseMode mode, const TextEncoding& encoding)
     : m_phrase(phrase), m_mode(mode) {
-    Compile();
+    Compile(encoding);
 }
 
 bool PhraseMatcher::LacksPhrase(std::string_view text) const {
@@ -260,13 +260,19 @@ const std::string& PhraseMatcher::Phrase() const {
 // its case variants. A multi-byte letter whose variants differ in more than
 // one bit cannot be tested byte by byte; its bytes accept anything and the
 // letter is checked against its spellings instead.
-void PhraseMatcher::Compile() {
+void PhraseMatcher::Compile(const TextEncoding& encoding) {
     const std::size_t length = m_phrase.size();
     m_orMask.assign(length, 0);
     m_value.assign(m_phrase.begin(), m_phrase.end());
     std::vector<ByteSet> bytesAt(length);
     for (std::size_t i = 0; i < length; ++i) bytesAt[i] = {std::uint8_t(m_phrase[i])};
-    if (m_mode == CaseMode::Insensitive) FoldLetters(bytesAt);
+    if (m_mode == CaseMode::Insensitive) {
+        if (encoding.IsSingleByte()) {
+            FoldSingleByteLetters(encoding, bytesAt);
+        } else {
+            FoldLetters(bytesAt);
+        }
+    }
     ChooseAnchors(bytesAt);
 }
 
@@ -281,16 +287,24 @@ void PhraseMatcher::FoldLetters(std::vector<ByteSet>& bytesAt) {
             m_value[offset] = lead | 0x20;
             m_exact = false;
         } else if (character.valid && character.length > 1) {
-            FoldMultiByteLetter(offset, character.length,
-                                SameLengthCaseVariants(character.codePoint), bytesAt);
+            FoldLetter(offset, character.length, SameLengthCaseVariants(character.codePoint),
+                       bytesAt);
         }
         offset += character.length;
     }
 }
 
-void PhraseMatcher::FoldMultiByteLetter(std::size_t offset, std::size_t length,
-                                        const std::vector<std::string>& variants,
-                                        std::vector<ByteSet>& bytesAt) {
+void PhraseMatcher::FoldSingleByteLetters(const TextEncoding& encoding,
+                                          std::vector<ByteSet>& bytesAt) {
+    for (std::size_t offset = 0; offset < m_phrase.size(); ++offset) {
+        const auto byte = static_cast<unsigned char>(m_phrase[offset]);
+        FoldLetter(offset, 1, encoding.CaseVariants(byte), bytesAt);
+    }
+}
+
+void PhraseMatcher::FoldLetter(std::size_t offset, std::size_t length,
+                               const std::vector<std::string>& variants,
+                               std::vector<ByteSet>& bytesAt) {
     if (variants.size() < 2) return;
     m_exact = false;
     const auto first = bytesAt.begin() + offset;
@@ -385,8 +399,9 @@ bool PhraseMatcher::MatchesAt(const unsigned char* start) const {
     return true;
 }
 
-bool LacksPhrase(std::string_view text, std::string_view phrase, CaseMode mode) {
-    return PhraseMatcher(phrase, mode).LacksPhrase(text);
+bool LacksPhrase(std::string_view text, std::string_view phrase, CaseMode mode,
+                 const TextEncoding& encoding) {
+    return PhraseMatcher(phrase, mode, encoding).LacksPhrase(text);
 }
 
 }  // namespace tarnwick

@@ -7,17 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/text_encoding.h"
+
 namespace tarnwick {
 
 enum class CaseMode { Sensitive, Insensitive };
 
-// Finds a phrase, given in the system's text encoding (UTF-8), in blocks of
-// bytes. Case-insensitive matching treats letters that differ only in case as
+// Finds a phrase in blocks of bytes, both in the given text encoding.
+// Case-insensitive matching treats letters that differ only in case as
 // equal, ASCII and non-ASCII alike. Build one per search; it is immutable and
 // may be shared between threads.
 class PhraseMatcher {
 public:
-    PhraseMatcher(std::string_view phrase, CaseMode mode);
+    PhraseMatcher(std::string_view phrase, CaseMode mode,
+                  const TextEncoding& encoding = TextEncoding::System());
 
     // True when the phrase occurs nowhere in text. An empty phrase occurs
     // everywhere.
@@ -52,11 +55,13 @@ private:
 
     using Finder = bool (*)(const PhraseMatcher&, const unsigned char*, std::size_t);
 
-    void Compile();
+    void Compile(const TextEncoding& encoding);
     void FoldLetters(std::vector<std::vector<std::uint8_t>>& bytesAt);
-    void FoldMultiByteLetter(std::size_t offset, std::size_t length,
-                             const std::vector<std::string>& variants,
-                             std::vector<std::vector<std::uint8_t>>& bytesAt);
+    void FoldSingleByteLetters(const TextEncoding& encoding,
+                               std::vector<std::vector<std::uint8_t>>& bytesAt);
+    void FoldLetter(std::size_t offset, std::size_t length,
+                    const std::vector<std::string>& variants,
+                    std::vector<std::vector<std::uint8_t>>& bytesAt);
     void ChooseAnchors(const std::vector<std::vector<std::uint8_t>>& bytesAt);
     bool MatchesAt(const unsigned char* start) const;
 
@@ -73,6 +78,7 @@ private:
     Finder m_finder = nullptr;
 };
 
-bool LacksPhrase(std::string_view text, std::string_view phrase, CaseMode mode);
+bool LacksPhrase(std::string_view text, std::string_view phrase, CaseMode mode,
+                 const TextEncoding& encoding = TextEncoding::System());
 
 }  // namespace tarnwick

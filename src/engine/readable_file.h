@@ -35,8 +35,12 @@ private:
     explicit ReadableFile(std::string path) : m_path(std::move(path)) {}
     SystemError Error(const char* action, int code) const;
 
+    // The system's handle of the open file: a descriptor on POSIX, a HANDLE
+    // on Windows, whose INVALID_HANDLE_VALUE is kNoHandle as well.
+    static constexpr std::intptr_t kNoHandle = -1;
+
     std::string m_path;
-    int m_fd = -1;
+    std::intptr_t m_handle = kNoHandle;
     bool m_regular = false;
     std::uint64_t m_size = 0;
     bool m_askMemoryFirst = true;

@@ -16,11 +16,12 @@ namespace {
 enum class Joining { Repaired, AsIs };
 
 // Appends the files of the folder tree that match pattern, level by level,
-// skipping names that start with "~". The walk keeps every folder with one
-// trailing separator, so a root folder gives no doubled separator either.
+// skipping names that start with "~". Every folder of the walk ends in a
+// separator; below a drive root that separator is doubled, which only the
+// repair removes.
 void AddFolderTree(ListView& list, const std::string& folder, const std::string& pattern,
                    Joining joining) {
-    std::vector<std::string> folders = {folder.ends_with('/') ? folder : folder + "/"};
+    std::vector<std::string> folders = NewFolderList(folder);
     CollectSubfolders(folders, true, YieldNowAndThen);
     for (const std::string& listed : folders) {
         YieldNowAndThen();

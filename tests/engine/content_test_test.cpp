@@ -1,14 +1,18 @@
 #include "engine/content_test.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/readable_file.h"
 #include "temp_dir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tarnwick {
 namespace {
@@ -139,16 +143,15 @@ TEST(TestFileContent, NonAsciiLettersFoldInFiles) {
     const std::string path = dir.WriteFile("fr.txt",
                                            "Notes: une \xC3\xA9"
                                            "cole");
-    EXPECT_EQ(VerdictOf(SearchFile(path,
-                                   "\xC3\x89"
-                                   "COLE",
-                                   CaseMode::Insensitive)),
-              Verdict::Contains);
-    EXPECT_EQ(VerdictOf(SearchFile(path,
-                                   "\xC3\x89"
-                                   "COLE",
-                                   CaseMode::Sensitive)),
-              Verdict::Lacks);
+    const auto verdict = [&](CaseMode mode) {
+        const PhraseMatcher matcher(
+            "\xC3\x89"
+            "COLE",
+            mode, TextEncoding::Utf8());
+        return TestFileContent(path, matcher, [] { return true; }).Value();
+    };
+    EXPECT_EQ(verdict(CaseMode::Insensitive), Verdict::Contains);
+    EXPECT_EQ(verdict(CaseMode::Sensitive), Verdict::Lacks);
 }
 
 TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
@@ -167,19 +170,23 @@ TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
 
 TEST(TestFileContent, PassesOverWhatIsNotARegularFileWithoutOpeningIt) {
     TempDir dir;
-    const struct {
-        std::string path;
-        Verdict verdict;
-    } cases[] = {{dir.MakeFifo("pipe"), Verdict::NotTested},
-                 {"/dev/null", Verdict::NotTested},
-                 {dir.MakeFolder("sub"), Verdict::NotAFile},
-                 {dir.PathOf("missing"), Verdict::NotAFile},
-                 {"", Verdict::NotAFile}};
+    std::vector<std::pair<std::string, Verdict>> cases = {
+        {dir.MakeFolder("sub"), Verdict::NotAFile},
+        {dir.PathOf("missing"), Verdict::NotAFile},
+        {"", Verdict::NotAFile}};
+#ifdef _WIN32
+    dir.WriteFile("system.txt", "text");
+    cases.emplace_back(dir.SetAttributes("system.txt", FILE_ATTRIBUTE_SYSTEM), Verdict::NotTested);
+#else
+    cases.emplace_back(dir.MakeFifo("pipe"), Verdict::NotTested);
+    cases.emplace_back("/dev/null", Verdict::NotTested);
+#endif
     for (const auto& [path, verdict] : cases) {
         EXPECT_EQ(VerdictOf(SearchFile(path)), verdict) << path;
     }
 }
 
+#ifndef _WIN32
 TEST(TestFileContent, ReportsAFileThatCannotBeOpened) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
     TempDir dir;
@@ -221,6 +228,7 @@ TEST(TestFileContent, ClosesTheFileOnEveryWayOut) {
     }
     EXPECT_EQ(OpenDescriptors(), before);
 }
+#endif
 
 }  // namespace
 }  // namespace tarnwick

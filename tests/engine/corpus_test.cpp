@@ -42,6 +42,9 @@ std::vector<std::string> SortedLines(const std::string& path) {
 }
 
 TEST(Corpus, ReportsExactlyTheExpectedFilesInBothModes) {
+    if (std::string(TARNWICK_CORPUS_SCRIPT).empty()) {
+        GTEST_SKIP() << "the corpus generator runs on the build system only";
+    }
     testing::TempDir dir;
     const std::string out = dir.PathOf("c");
     ASSERT_TRUE(test::MakeTinyCorpus(out));

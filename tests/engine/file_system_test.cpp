@@ -1,33 +1,41 @@
 #include "engine/file_system.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "temp_dir.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace tarnwick {
 namespace {
 
 using testing::TempDir;
+using testing::WithSeparators;
+
+#ifdef _WIN32
+constexpr int kMissing = ERROR_FILE_NOT_FOUND;
+constexpr int kMissingFolder = ERROR_PATH_NOT_FOUND;
+constexpr int kNotAFolder = ERROR_DIRECTORY;
+#else
+constexpr int kMissing = ENOENT;
+constexpr int kMissingFolder = ENOENT;
+constexpr int kNotAFolder = ENOTDIR;
+#endif
 
 TEST(FileSystem, TellsWhatIsAtAPath) {
     TempDir dir;
     const std::string file = dir.WriteFile("a.txt", "x");
     const std::string folder = dir.MakeFolder("sub");
-    const std::string fifo = dir.MakeFifo("pipe");
-    const std::string linkToFolder = dir.PathOf("link");
-    ASSERT_EQ(symlink(folder.c_str(), linkToFolder.c_str()), 0);
     EXPECT_EQ(QueryPathKind(file), PathKind::RegularFile);
     EXPECT_EQ(QueryPathKind(folder), PathKind::Directory);
-    EXPECT_EQ(QueryPathKind(linkToFolder), PathKind::Directory);
-    EXPECT_EQ(QueryPathKind(fifo), PathKind::Other);
     EXPECT_EQ(QueryPathKind(dir.PathOf("missing")), PathKind::Missing);
     EXPECT_EQ(QueryPathKind(""), PathKind::Missing);
     EXPECT_TRUE(IsExistingFile(file));
-    EXPECT_TRUE(IsExistingFile(fifo));
     EXPECT_FALSE(IsExistingFile(folder));
     EXPECT_FALSE(IsExistingFile(dir.PathOf("missing")));
 }
@@ -35,21 +43,37 @@ TEST(FileSystem, TellsWhatIsAtAPath) {
 TEST(FileSystem, OpensFoldersAndSaysWhyNot) {
     TempDir dir;
     const std::string file = dir.WriteFile("a.txt", "x");
-    EXPECT_EQ(OpenFolder(dir.Path() + "//").Value(), dir.Path());
-    EXPECT_EQ(OpenFolder("/").Value(), "/");
-    EXPECT_EQ(OpenFolder("//").Value(), "/");
+    EXPECT_EQ(OpenFolder(dir.Path() + WithSeparators("//")).Value(), dir.Path());
     const struct {
         std::string path;
-        std::string reason;
-    } failures[] = {{dir.PathOf("missing"), "No such file or directory"},
-                    {file, "Not a directory"},
-                    {"", "No such file or directory"}};
-    for (const auto& [path, reason] : failures) {
+        int code;
+    } failures[] = {{dir.PathOf("missing"), kMissing}, {file, kNotAFolder}, {"", kMissingFolder}};
+    for (const auto& [path, code] : failures) {
         const auto folder = OpenFolder(path);
         ASSERT_FALSE(folder.HasValue()) << path;
-        EXPECT_EQ(folder.Error().description, "Cannot open folder \"" + path + "\": " + reason);
-        EXPECT_NE(folder.Error().code, 0);
+        EXPECT_EQ(folder.Error().code, code) << path;
+        EXPECT_EQ(folder.Error().description,
+                  "Cannot open folder \"" + path + "\": " + DescribeSystemError(code));
     }
+}
+
+#ifndef _WIN32
+TEST(FileSystem, TellsFifosAndLinksApart) {
+    TempDir dir;
+    const std::string folder = dir.MakeFolder("sub");
+    const std::string fifo = dir.MakeFifo("pipe");
+    const std::string linkToFolder = dir.PathOf("link");
+    ASSERT_EQ(symlink(folder.c_str(), linkToFolder.c_str()), 0);
+    EXPECT_EQ(QueryPathKind(linkToFolder), PathKind::Directory);
+    EXPECT_EQ(QueryPathKind(fifo), PathKind::Other);
+    EXPECT_TRUE(IsExistingFile(fifo));
+}
+
+TEST(FileSystem, OpensTheRootAndDescribesErrorsAsTheSystemDoes) {
+    EXPECT_EQ(OpenFolder("/").Value(), "/");
+    EXPECT_EQ(OpenFolder("//").Value(), "/");
+    EXPECT_EQ(DescribeSystemError(ENOENT), "No such file or directory");
+    EXPECT_EQ(DescribeSystemError(ENOTDIR), "Not a directory");
 }
 
 TEST(FileSystem, ListsFilesDirectlyInsideInCaseInsensitiveOrder) {
@@ -72,6 +96,7 @@ TEST(FileSystem, ListsFilesDirectlyInsideInCaseInsensitiveOrder) {
     }
     EXPECT_EQ(listed.Value(), expected);
 }
+#endif
 
 // Letters of every script fold as in a search that ignores case; ASCII folds
 // to upper case, so "_" comes after the letters; a letter whose fold has
@@ -97,14 +122,15 @@ TEST(FileSystem, ListingAFolderThatCannotBeOpenedIsAnError) {
     TempDir dir;
     const auto listed = ListFilesInFolder(dir.PathOf("missing"));
     ASSERT_FALSE(listed.HasValue());
-    EXPECT_EQ(listed.Error().description,
-              "Cannot open folder \"" + dir.PathOf("missing") + "\": No such file or directory");
+    EXPECT_EQ(listed.Error().code, kMissingFolder);
+    EXPECT_EQ(listed.Error().description, "Cannot open folder \"" + dir.PathOf("missing") +
+                                              "\": " + DescribeSystemError(listed.Error().code));
 }
 
 TEST(FileSystem, JoinsWithoutDoublingTheSeparator) {
-    EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
-    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
-    EXPECT_EQ(JoinPath("/", "b"), "/b");
+    EXPECT_EQ(JoinPath(WithSeparators("/a"), "b"), WithSeparators("/a/b"));
+    EXPECT_EQ(JoinPath(WithSeparators("/a/"), "b"), WithSeparators("/a/b"));
+    EXPECT_EQ(JoinPath(WithSeparators("/"), "b"), WithSeparators("/b"));
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "engine/file_test_pool.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +9,11 @@
 
 #include "engine/readable_file.h"
 #include "temp_dir.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace tarnwick {
 namespace {
@@ -108,6 +111,7 @@ TEST(FileTestPool, EndsWithJobsStillQueued) {
     }
 }
 
+#ifndef _WIN32
 // Writes the file and drops its pages from memory, so that reading it waits
 // for the storage; false where the system keeps them anyway.
 bool WriteUncached(const std::string& path, std::size_t size) {
@@ -181,6 +185,7 @@ TEST(FileTestPool, AFixedNumberOfWorkersNeverGrows) {
     TestAll(pool, paths);
     EXPECT_EQ(pool.Allowed(), 1u);
 }
+#endif
 
 }  // namespace
 }  // namespace tarnwick

@@ -5,26 +5,33 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace tarnwick {
 namespace {
 
 using Paths = std::vector<std::string>;
 using namespace std::string_literals;
+using testing::WithSeparators;
+
+Paths WithSeparators(Paths paths) {
+    for (auto& path : paths) path = WithSeparators(path);
+    return paths;
+}
 
 TEST(RepairSeparators, HalvesPairsButKeepsALeadingPair) {
     const struct {
         const char* path;
         const char* repaired;
     } cases[] = {
-        {"/a//b", "/a/b"},
-        {"//srv/x//y", "//srv/x/y"},
-        {"/a///b", "/a//b"},
-        {"/a////b", "/a//b"},
-        {"/a/b/", "/a/b/"},
-        {"a//", "a/"},
-        {"", ""},
+        {"/a//b", "/a/b"},         {"//srv/x//y", "//srv/x/y"},
+        {"/a///b", "/a//b"},       {"/a////b", "/a//b"},
+        {"/a/b/", "/a/b/"},        {"a//", "a/"},
+        {"C://a.txt", "C:/a.txt"}, {"", ""},
     };
-    for (const auto& [path, repaired] : cases) EXPECT_EQ(RepairSeparators(path), repaired) << path;
+    for (const auto& [path, repaired] : cases) {
+        EXPECT_EQ(RepairSeparators(WithSeparators(path)), WithSeparators(repaired)) << path;
+    }
 }
 
 TEST(SplitSelection, JoinsTheFolderToEachName) {
@@ -36,9 +43,11 @@ TEST(SplitSelection, JoinsTheFolderToEachName) {
         {"/data//a.txt", {"/data//a.txt"}},
         {"/data\0a.txt\0b.txt\0c.txt"s, {"/data/a.txt", "/data/b.txt", "/data/c.txt"}},
         {"/\0a.txt\0b.txt"s, {"/a.txt", "/b.txt"}},
+        {"C:/\0a.txt"s, {"C:/a.txt"}},
         {"//srv/share\0a.txt\0b//c"s, {"//srv/share/a.txt", "//srv/share/b/c"}},
     };
-    for (const auto& [selection, paths] : cases) EXPECT_EQ(SplitSelection(selection), paths);
+    for (const auto& [selection, paths] : cases)
+        EXPECT_EQ(SplitSelection(WithSeparators(selection)), WithSeparators(paths));
 }
 
 Paths ListFileLines(std::string_view content) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,12 +21,15 @@ struct MatchCase {
 
 class PhraseMatcherCases : public ::testing::TestWithParam<MatchCase> {};
 
+const TextEncoding kUtf8 = TextEncoding::Utf8();
+
 TEST_P(PhraseMatcherCases, AnswersInBothModes) {
     const MatchCase& c = GetParam();
-    EXPECT_EQ(PhraseMatcher(c.phrase, CaseMode::Sensitive).LacksPhrase(c.text), c.lacksSensitive);
-    EXPECT_EQ(PhraseMatcher(c.phrase, CaseMode::Insensitive).LacksPhrase(c.text),
+    EXPECT_EQ(PhraseMatcher(c.phrase, CaseMode::Sensitive, kUtf8).LacksPhrase(c.text),
+              c.lacksSensitive);
+    EXPECT_EQ(PhraseMatcher(c.phrase, CaseMode::Insensitive, kUtf8).LacksPhrase(c.text),
               c.lacksInsensitive);
-    EXPECT_EQ(LacksPhrase(c.text, c.phrase, CaseMode::Insensitive), c.lacksInsensitive);
+    EXPECT_EQ(LacksPhrase(c.text, c.phrase, CaseMode::Insensitive, kUtf8), c.lacksInsensitive);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -151,7 +155,7 @@ TEST_P(PhraseMatcherProperty, AgreesWithReferenceSearchAtEveryLengthAndAlignment
         const std::string_view shifted = std::string_view(padded).substr(round % 33);
         for (const CaseMode mode : {CaseMode::Sensitive, CaseMode::Insensitive}) {
             const bool expected = ReferenceLacks(text, phrase, mode);
-            ASSERT_EQ(PhraseMatcher(phrase.bytes, mode).LacksPhrase(shifted), expected)
+            ASSERT_EQ(PhraseMatcher(phrase.bytes, mode, kUtf8).LacksPhrase(shifted), expected)
                 << "text '" << text.bytes << "' phrase '" << phrase.bytes << "' mode "
                 << static_cast<int>(mode);
             (expected ? lacking : found) += 1;
@@ -176,6 +180,49 @@ TEST(PhraseMatcher, FindsPhraseAroundVectorBoundaries) {
             ASSERT_TRUE(PhraseMatcher(phrase, CaseMode::Sensitive).LacksPhrase(text))
                 << size << " " << at;
         }
+    }
+}
+
+// Windows-1252: Latin-1 but for 0x80..0x9F, where it has letters of its own
+// and five bytes without a character (left as their C1 control here).
+std::array<char32_t, 256> Windows1252() {
+    static constexpr char32_t kHighControls[32] = {
+        0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021, 0x2C6,  0x2030, 0x160,
+        0x2039, 0x152,  0x8D,   0x17D,  0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
+    std::array<char32_t, 256> characters{};
+    for (std::size_t byte = 0; byte < characters.size(); ++byte) characters[byte] = char32_t(byte);
+    std::copy(std::begin(kHighControls), std::end(kHighControls), characters.begin() + 0x80);
+    return characters;
+}
+
+TEST(PhraseMatcher, FoldsTheLettersOfASingleByteCodePage) {
+    const TextEncoding windows1252 = TextEncoding::SingleByte(Windows1252());
+    const struct {
+        std::string text;
+        std::string phrase;
+        bool lacksInsensitive;
+    } cases[] = {
+        {"une \xC9"
+         "cole",
+         "\xE9"
+         "COLE",
+         false},                                  // E and e with acute
+        {"\x9F", "\xFF", false},                  // Y and y with diaeresis, bits apart
+        {"\x8A\x8C\x8E", "\x9A\x9C\x9E", false},  // S and Z with caron, OE, and their small
+        {"\xD7", "\xF7", true},                   // times and divide are no letters
+        {"\xDF", "SS", true},                     // sharp s stays one letter
+        {"\xB5", "\x95", true},                   // micro has no capital here
+        {"QUARTERLY", "quarterly", false},
+        {"\xC3\xA9", "\xC3\x89", true},  // the UTF-8 of e and E with acute are other letters
+    };
+    for (const auto& [text, phrase, lacks] : cases) {
+        EXPECT_EQ(PhraseMatcher(phrase, CaseMode::Insensitive, windows1252).LacksPhrase(text),
+                  lacks)
+            << ::testing::PrintToString(phrase);
+        // No phrase of the table is in its text byte for byte.
+        EXPECT_TRUE(PhraseMatcher(phrase, CaseMode::Sensitive, windows1252).LacksPhrase(text))
+            << ::testing::PrintToString(phrase);
     }
 }
 

@@ -1,0 +1,306 @@
+// The file-system layer on Windows, through the wide-character API. The
+// engine's paths are UTF-8 that also carries lone surrogates, so that every
+// UTF-16 name of the system converts losslessly both ways.
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "engine/case_fold.h"
+#include "engine/file_system.h"
+#include "engine/readable_file.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// A surrogate code point in UTF-8's three-byte form: how a lone surrogate of
+// a UTF-16 name is kept.
+Utf8Char DecodeSurrogate(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const bool surrogate = text.size() >= 3 && byte(0) == 0xED && byte(1) >= 0xA0 &&
+                           byte(1) <= 0xBF && byte(2) >= 0x80 && byte(2) <= 0xBF;
+    if (!surrogate) return {byte(0), 1, false};
+    return {0xD000u | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu), 3, true};
+}
+
+// Appends the UTF-16 of path to text; a malformed byte becomes U+FFFD.
+// Gives false when there was one.
+bool AppendUtf16(std::string_view path, std::u16string& text) {
+    bool wellFormed = true;
+    for (std::size_t offset = 0; offset < path.size();) {
+        Utf8Char character = DecodeUtf8(path.substr(offset));
+        if (!character.valid) character = DecodeSurrogate(path.substr(offset));
+        offset += character.length;
+        const char32_t code = character.codePoint;
+        if (!character.valid) {
+            text.push_back(kReplacement);
+            wellFormed = false;
+        } else if (code >= 0x10000) {
+            text.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            text.push_back(static_cast<char16_t>(code));
+        }
+    }
+    return wellFormed;
+}
+
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+template <typename Unit>
+std::string Utf8Of(std::basic_string_view<Unit> text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto unit = static_cast<char16_t>(text[i]);
+        const bool paired = IsHighSurrogate(unit) && i + 1 < text.size() &&
+                            IsLowSurrogate(static_cast<char16_t>(text[i + 1]));
+        if (paired) {
+            const auto low = static_cast<char16_t>(text[++i]);
+            out += EncodeUtf8(0x10000 + ((char32_t(unit) - 0xD800) << 10) + (low - 0xDC00));
+        } else {
+            out += EncodeUtf8(unit);
+        }
+    }
+    return out;
+}
+
+// The path as the wide API takes it; nothing when the system cannot take it
+// (a malformed sequence or a NUL), with the reason in lastError.
+std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError) {
+    std::u16string text;
+    if (path.find('\0') != std::string_view::npos) {
+        lastError = ERROR_INVALID_NAME;
+        return std::nullopt;
+    }
+    if (!AppendUtf16(path, text)) {
+        lastError = ERROR_NO_UNICODE_TRANSLATION;
+        return std::nullopt;
+    }
+    return std::wstring(text.begin(), text.end());
+}
+
+int CodeOf(DWORD error) {
+    return static_cast<int>(error);
+}
+
+struct Attributes {
+    DWORD bits = 0;
+    DWORD error = ERROR_SUCCESS;
+    bool Found() const { return error == ERROR_SUCCESS; }
+    bool Has(DWORD bit) const { return (bits & bit) != 0; }
+};
+
+// The attributes of the entry at path itself.
+Attributes OwnAttributes(const std::string& path) {
+    Attributes attributes;
+    const auto wide = WidePath(path, attributes.error);
+    if (!wide) return attributes;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (wide->empty() || !GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data)) {
+        attributes.error = wide->empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
+        return attributes;
+    }
+    attributes.bits = data.dwFileAttributes;
+    return attributes;
+}
+
+// The attributes of what path names, following a reparse point to its
+// target; only reparse points cost the opening of a handle.
+Attributes TargetAttributes(const std::string& path) {
+    Attributes attributes = OwnAttributes(path);
+    if (!attributes.Found() || !attributes.Has(FILE_ATTRIBUTE_REPARSE_POINT)) return attributes;
+    const auto wide = WidePath(path, attributes.error);
+    const HANDLE handle = CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        attributes.error = GetLastError();
+        return attributes;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(handle, &info)) {
+        attributes.bits = info.dwFileAttributes;
+    } else {
+        attributes.error = GetLastError();
+    }
+    CloseHandle(handle);
+    return attributes;
+}
+
+EntryAttributes EntryAttributesOf(DWORD bits) {
+    const auto has = [bits](DWORD bit) { return (bits & bit) != 0; };
+    EntryType type = EntryType::Other;
+    if (has(FILE_ATTRIBUTE_REPARSE_POINT)) {
+        type = EntryType::SymbolicLink;
+    } else if (has(FILE_ATTRIBUTE_DIRECTORY)) {
+        type = EntryType::Folder;
+    }
+    return {type, has(FILE_ATTRIBUTE_HIDDEN), has(FILE_ATTRIBUTE_SYSTEM)};
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+struct FindCloser {
+    HANDLE handle;
+    ~FindCloser() { FindClose(handle); }
+};
+
+}  // namespace
+
+std::u16string PathToText(std::string_view path) {
+    std::u16string text;
+    text.reserve(path.size());
+    static_cast<void>(AppendUtf16(path, text));
+    return text;
+}
+
+std::string PathFromText(std::u16string_view text) {
+    return Utf8Of(text);
+}
+
+std::size_t DriveRootLength(std::string_view path) {
+    const bool driveRoot =
+        path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
+    return driveRoot ? 3 : 0;
+}
+
+std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
+    const UINT codePage = GetACP();
+    CPINFO info{};
+    if (codePage == CP_UTF8 || !GetCPInfo(codePage, &info) || info.MaxCharSize != 1)
+        return std::nullopt;
+    std::array<char32_t, 256> characters{};
+    for (std::size_t byte = 0; byte < characters.size(); ++byte) {
+        const char from = static_cast<char>(byte);
+        wchar_t to = 0;
+        // A byte without a character of its own stands for a private-use
+        // character, so that it equals only itself.
+        const bool mapped = MultiByteToWideChar(codePage, 0, &from, 1, &to, 1) == 1;
+        characters[byte] = mapped ? static_cast<char32_t>(to) : 0xE000 + byte;
+    }
+    return characters;
+}
+
+std::string DescribeSystemError(int code) {
+    wchar_t message[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(code), 0, message,
+                                  sizeof message / sizeof message[0], nullptr);
+    while (length > 0 && (message[length - 1] == L'\r' || message[length - 1] == L'\n' ||
+                          message[length - 1] == L' ')) {
+        --length;
+    }
+    if (length == 0) return "Error " + std::to_string(code);
+    return Utf8Of(std::wstring_view(message, length));
+}
+
+// A file with the system attribute is what the content test never reads.
+PathKind QueryPathKind(const std::string& path) {
+    const Attributes attributes = TargetAttributes(path);
+    if (!attributes.Found()) return PathKind::Missing;
+    if (attributes.Has(FILE_ATTRIBUTE_DIRECTORY)) return PathKind::Directory;
+    if (attributes.Has(FILE_ATTRIBUTE_SYSTEM)) return PathKind::Other;
+    return PathKind::RegularFile;
+}
+
+bool IsNameRefused(const std::string& path) {
+    const DWORD error = OwnAttributes(path).error;
+    return error == ERROR_INVALID_NAME || error == ERROR_NO_UNICODE_TRANSLATION ||
+           error == ERROR_FILENAME_EXCED_RANGE || error == ERROR_BAD_PATHNAME;
+}
+
+EntryAttributes QueryEntryAttributes(const std::string& path) {
+    const Attributes attributes = OwnAttributes(path);
+    if (!attributes.Found()) return {EntryType::Unreadable, false, false};
+    return EntryAttributesOf(attributes.bits);
+}
+
+Expected<void> CheckIsFolder(const std::string& path) {
+    const Attributes attributes = TargetAttributes(path);
+    if (!attributes.Found()) return FileError("open folder", path, CodeOf(attributes.error));
+    if (!attributes.Has(FILE_ATTRIBUTE_DIRECTORY))
+        return FileError("open folder", path, ERROR_DIRECTORY);
+    return {};
+}
+
+Expected<void> ForEachFolderEntry(const std::string& folder,
+                                  const std::function<void(const FolderEntry&)>& visit) {
+    if (folder.empty()) return FileError("open folder", folder, ERROR_PATH_NOT_FOUND);
+    DWORD error = ERROR_SUCCESS;
+    const auto pattern =
+        WidePath(IsSeparator(folder.back()) ? folder + "*" : folder + "\\*", error);
+    if (!pattern) return FileError("open folder", folder, CodeOf(error));
+    WIN32_FIND_DATAW data{};
+    const HANDLE handle =
+        FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                         FIND_FIRST_EX_LARGE_FETCH);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        // A drive root has no "." and "..", so an empty one lists nothing.
+        if (error == ERROR_FILE_NOT_FOUND) return CheckIsFolder(folder);
+        return FileError("open folder", folder, CodeOf(error));
+    }
+    const FindCloser closer{handle};
+    do {
+        const std::string name = Utf8Of(std::wstring_view(data.cFileName));
+        if (name == "." || name == "..") continue;
+        visit({name, EntryAttributesOf(data.dwFileAttributes)});
+    } while (FindNextFileW(handle, &data));
+    return {};
+}
+
+Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
+    ReadableFile file(path);
+    DWORD error = ERROR_SUCCESS;
+    const auto wide = WidePath(path, error);
+    if (!wide) return file.Error("open", CodeOf(error));
+    const HANDLE handle = CreateFileW(wide->c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return file.Error("open", CodeOf(GetLastError()));
+    file.m_handle = reinterpret_cast<std::intptr_t>(handle);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK) return Expected<ReadableFile>(std::move(file));
+    if (!GetFileInformationByHandle(handle, &info))
+        return file.Error("read", CodeOf(GetLastError()));
+    file.m_regular =
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM)) == 0;
+    file.m_size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return Expected<ReadableFile>(std::move(file));
+}
+
+ReadableFile::~ReadableFile() {
+    if (m_handle != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+}
+
+Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(m_handle), into + done, wanted, &got, nullptr))
+            return Error("read", CodeOf(GetLastError()));
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+}  // namespace tarnwick
