@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -239,7 +238,7 @@ void Form1::Form_Load() {
     Text1->clear();
     CenterOnScreen(this);
     setWindowTitle(kWindowCaption);
-    setWindowIcon(QIcon(QStringLiteral(":/tarnwick.png")));
+    setWindowIcon(ApplicationIcon());
     LoadHandPointer();
     OpenHomePageByChance(m_environment);
     m_splash.SplashShow();

@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScreen>
@@ -50,6 +52,14 @@ void CenterOnScreen(QWidget* window) {
     const QRect frame = window->frameGeometry();
     window->move(screen.x() + (screen.width() - frame.width()) / 2,
                  screen.y() + (screen.height() - frame.height()) / 2);
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (const QFileInfo& picture : QDir(kIconFolder).entryInfoList(QDir::Files)) {
+        icon.addFile(picture.filePath());
+    }
+    return icon;
 }
 
 void ApplyOptionalSkin(QWidget* window, const QString& programFolder) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+class QIcon;
 class QWidget;
 
 namespace tarnwick {
@@ -27,6 +28,9 @@ inline constexpr int kHomePageDraw = 7;
 int DrawOneToHundredFromTimeOfDay();
 
 void CenterOnScreen(QWidget* window);
+
+// The application icon, at every size it was rendered in.
+QIcon ApplicationIcon();
 
 // Recolours the window and its frames and check boxes and applies the skin
 // file as a style sheet when the skin file is an ordinary file.
