@@ -139,8 +139,8 @@ void Splash::SplashShow() {
     }
     m_window->setWindowTitle(kWindowCaption);
     m_window->ShowPicture(picture);
-    m_window->show();
     CenterOnScreen(m_window.get());
+    m_window->show();
     PauseSeconds(m_seconds);
     m_window->hide();
 }

@@ -18,6 +18,7 @@
 #include "app/app_texts.h"
 #include "platform/appearance.h"
 #include "platform/system.h"
+#include "platform/window_frame.h"
 
 namespace tarnwick {
 
@@ -49,9 +50,12 @@ int DrawOneToHundredFromTimeOfDay() {
 
 void CenterOnScreen(QWidget* window) {
     const QRect screen = window->screen()->geometry();
-    const QRect frame = window->frameGeometry();
-    window->move(screen.x() + (screen.width() - frame.width()) / 2,
-                 screen.y() + (screen.height() - frame.height()) / 2);
+    const QMargins frame = WindowFrameMargins(window);
+    const QSize outer = window->size().grownBy(frame);
+    const QPoint frameTopLeft(screen.x() + (screen.width() - outer.width()) / 2,
+                              screen.y() + (screen.height() - outer.height()) / 2);
+    // Placed by its inner area: the window manager puts the frame around it.
+    window->setGeometry(QRect(frameTopLeft + QPoint(frame.left(), frame.top()), window->size()));
 }
 
 QIcon ApplicationIcon() {

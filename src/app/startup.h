@@ -27,6 +27,8 @@ inline constexpr int kHomePageDraw = 7;
 
 int DrawOneToHundredFromTimeOfDay();
 
+// Centres the window's outer frame, border and title bar included, on its
+// screen; before the window is first shown, so it appears in place.
 void CenterOnScreen(QWidget* window);
 
 // The application icon, at every size it was rendered in.

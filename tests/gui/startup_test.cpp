@@ -42,10 +42,10 @@ TEST(Startup, ShowsTheWindowReadyForAFirstSearch) {
     EXPECT_EQ(Background(&form), QColor(Qt::white));
 
     const QRect screen = form.screen()->geometry();
-    // The frame is only known once shown, so allow for its width.
-    const int frame = form.geometry().left() - form.frameGeometry().left();
-    EXPECT_NEAR(form.geometry().center().x(), screen.center().x(), frame + 1);
-    EXPECT_NEAR(form.geometry().center().y(), screen.center().y(), frame + 1);
+    const QRect frame = form.frameGeometry();
+    EXPECT_GT(frame.height(), form.height());
+    EXPECT_NEAR(frame.left() - screen.left(), screen.right() - frame.right(), 1);
+    EXPECT_NEAR(frame.top() - screen.top(), screen.bottom() - frame.bottom(), 1);
 }
 
 TEST(Startup, EachListHasOneColumnSevenThousandTwipsWide) {
