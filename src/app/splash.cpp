@@ -95,7 +95,6 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindow
     Check1 = new QCheckBox(kHideSplashCaption, this);
     Check1->setFont(ArialBold(kCheckPointSize));
     SetBackground(Check1, Qt::white);
-    Check1->setAccessibleName(kHideSplashCaption);
     QObject::connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });
 }
 
