@@ -4,8 +4,8 @@
 #
 # usage: bench/compare.sh CORPUS PHRASE
 #   CORPUS  an output folder of make-corpus.py (uses CORPUS/files.txt, CORPUS/tree)
-#   env TARNWICK_BENCH_DRIVER   the search driver (default build/release/bench/tarnwick_search_bench)
-#   env TARNWICK_WINDOW_BENCH   the window driver (default build/release/bench/tarnwick_window_bench)
+#   env TARNWICK_BENCH_DRIVER   the search driver (default build/bench/bench/tarnwick_search_bench)
+#   env TARNWICK_WINDOW_BENCH   the window driver (default build/bench/bench/tarnwick_window_bench)
 #   env ROUNDS                  interleaved rounds, default 7
 #
 # Every tool runs once per round, in turn, on a warm cache; the table shows
@@ -24,8 +24,8 @@ phrase=$2
 list="$corpus/files.txt"
 tree="$corpus/tree"
 repo=$(cd "$(dirname "$0")/.." && pwd)
-driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/release/bench/tarnwick_search_bench"}
-window=${TARNWICK_WINDOW_BENCH:-"$repo/build/release/bench/tarnwick_window_bench"}
+driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/bench/bench/tarnwick_search_bench"}
+window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
 rounds=${ROUNDS:-7}
 cores=$(nproc)
 

@@ -6,7 +6,7 @@
 # usage: bench/scale.sh [TREE]
 #   TREE  a folder tree to walk (default /tmp/corpus-medium/tree); a tree of a
 #         million empty files is walked as well, made once under EMPTY_ROOT
-#   env TARNWICK_WINDOW_BENCH  the window driver (default build/release/bench/tarnwick_window_bench)
+#   env TARNWICK_WINDOW_BENCH  the window driver (default build/bench/bench/tarnwick_window_bench)
 #   env EMPTY_ROOT             where the empty tree lives (default /tmp/tarnwick-million-empty)
 #   env ROUNDS                 interleaved rounds of the walks and start-ups, default 5
 #   env LIST_ROUNDS            runs of the million-entry list operations, default 3
@@ -19,7 +19,7 @@ if [ "$#" -gt 1 ]; then
 fi
 tree=$(cd "${1:-/tmp/corpus-medium/tree}" && pwd)
 repo=$(cd "$(dirname "$0")/.." && pwd)
-window=${TARNWICK_WINDOW_BENCH:-"$repo/build/release/bench/tarnwick_window_bench"}
+window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
 empty_root=${EMPTY_ROOT:-/tmp/tarnwick-million-empty}
 rounds=${ROUNDS:-5}
 list_rounds=${LIST_ROUNDS:-3}

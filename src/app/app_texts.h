@@ -28,5 +28,6 @@ inline const QString kHideSplashCaption = QStringLiteral("Hide this at next star
 
 inline const QString kSkinFile = QStringLiteral("/x/o.cjs");
 inline const QString kHandPointerFile = QStringLiteral("/HAND-M.CUR");
+inline const QString kIconFolder = QStringLiteral(":/icons");
 
 }  // namespace tarnwick

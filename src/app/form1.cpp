@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -32,11 +31,11 @@ constexpr int kColumnWidthTwips = 7000;
 constexpr double kButtonPointSize = 11.25;
 constexpr double kControlPointSize = 9;
 
+// Controls get no fixed accessible name: assistive technology reads their
+// current caption, or the caption of the frame around them.
 template <typename Control>
-Control* Place(Control* control, int left, int top, int width, int height,
-               const QString& accessibleName) {
+Control* Place(Control* control, int left, int top, int width, int height) {
     control->setGeometry(TwipsRect(left, top, width, height));
-    control->setAccessibleName(accessibleName);
     return control;
 }
 
@@ -64,15 +63,13 @@ void Form1::CreateControls() {
     SetBackground(this, Qt::white);
     setFont(ArialBold(kControlPointSize));
 
-    ListView1 = Place(new ListView(this), 120, 120, 7800, 1815, kFileListCaption);
+    ListView1 = Place(new ListView(this), 120, 120, 7800, 1815);
     CreateButtons();
-    Frame1 = Place(new Frame(kPhraseFrameCaption, this), 120, 3555, 7800, 760, kPhraseFrameCaption);
-    Text1 = Place(new QLineEdit(QStringLiteral("Text1"), Frame1), 240, 300, 7320, 330,
-                  kPhraseFrameCaption);
-    Frame2 = Place(new Frame(kMatchFrameCaption, this), 120, 4440, 7800, 700, kMatchFrameCaption);
-    Check4 =
-        Place(new QCheckBox(kMatchCaseCaption, Frame2), 240, 300, 1335, 255, kMatchCaseCaption);
-    ListView2 = Place(new ListView(this), 120, 5805, 7800, 1815, kResultListCaption);
+    Frame1 = Place(new Frame(kPhraseFrameCaption, this), 120, 3555, 7800, 760);
+    Text1 = Place(new QLineEdit(QStringLiteral("Text1"), Frame1), 240, 300, 7320, 330);
+    Frame2 = Place(new Frame(kMatchFrameCaption, this), 120, 4440, 7800, 700);
+    Check4 = Place(new QCheckBox(kMatchCaseCaption, Frame2), 240, 300, 1335, 255);
+    ListView2 = Place(new ListView(this), 120, 5805, 7800, 1815);
 
     for (ListView* list : {ListView1, ListView2}) {
         list->setToolTip(kListToolTip);
@@ -108,8 +105,7 @@ void Form1::CreateButtons() {
     constexpr int kButtonHeight = 405;
     for (const auto& placement : buttons) {
         auto* button = new QPushButton(placement.caption, this);
-        Place(button, placement.left, placement.top, placement.width, kButtonHeight,
-              placement.caption);
+        Place(button, placement.left, placement.top, placement.width, kButtonHeight);
         button->setFont(ArialBold(kButtonPointSize));
         SetBackground(button, Qt::white);
         this->*placement.button = button;
@@ -239,7 +235,7 @@ void Form1::Form_Load() {
     Text1->clear();
     CenterOnScreen(this);
     setWindowTitle(kWindowCaption);
-    setWindowIcon(QIcon(QStringLiteral(":/tarnwick.png")));
+    setWindowIcon(ApplicationIcon());
     LoadHandPointer();
     OpenHomePageByChance(m_environment);
     m_splash.SplashShow();

@@ -95,7 +95,6 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindow
     Check1 = new QCheckBox(kHideSplashCaption, this);
     Check1->setFont(ArialBold(kCheckPointSize));
     SetBackground(Check1, Qt::white);
-    Check1->setAccessibleName(kHideSplashCaption);
     QObject::connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });
 }
 
@@ -139,8 +138,8 @@ void Splash::SplashShow() {
     }
     m_window->setWindowTitle(kWindowCaption);
     m_window->ShowPicture(picture);
-    m_window->show();
     CenterOnScreen(m_window.get());
+    m_window->show();
     PauseSeconds(m_seconds);
     m_window->hide();
 }

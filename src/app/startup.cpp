@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScreen>
@@ -16,6 +18,7 @@
 #include "app/app_texts.h"
 #include "platform/appearance.h"
 #include "platform/system.h"
+#include "platform/window_frame.h"
 
 namespace tarnwick {
 
@@ -47,9 +50,20 @@ int DrawOneToHundredFromTimeOfDay() {
 
 void CenterOnScreen(QWidget* window) {
     const QRect screen = window->screen()->geometry();
-    const QRect frame = window->frameGeometry();
-    window->move(screen.x() + (screen.width() - frame.width()) / 2,
-                 screen.y() + (screen.height() - frame.height()) / 2);
+    const QMargins frame = WindowFrameMargins(window);
+    const QSize outer = window->size().grownBy(frame);
+    const QPoint frameTopLeft(screen.x() + (screen.width() - outer.width()) / 2,
+                              screen.y() + (screen.height() - outer.height()) / 2);
+    // Placed by its inner area: the window manager puts the frame around it.
+    window->setGeometry(QRect(frameTopLeft + QPoint(frame.left(), frame.top()), window->size()));
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (const QFileInfo& picture : QDir(kIconFolder).entryInfoList(QDir::Files)) {
+        icon.addFile(picture.filePath());
+    }
+    return icon;
 }
 
 void ApplyOptionalSkin(QWidget* window, const QString& programFolder) {

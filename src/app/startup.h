@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+class QIcon;
 class QWidget;
 
 namespace tarnwick {
@@ -27,7 +28,12 @@ inline constexpr int kHomePageDraw = 7;
 
 int DrawOneToHundredFromTimeOfDay();
 
+// Centres the window's outer frame, border and title bar included, on its
+// screen; before the window is first shown, so it appears in place.
 void CenterOnScreen(QWidget* window);
+
+// The application icon, at every size it was rendered in.
+QIcon ApplicationIcon();
 
 // Recolours the window and its frames and check boxes and applies the skin
 // file as a style sheet when the skin file is an ordinary file.

@@ -167,6 +167,8 @@ ListView::ListView(QWidget* parent) : QTableView(parent) {
     setShowGrid(false);
     setWordWrap(false);
     setSortingEnabled(false);
+    QObject::connect(&m_model, &QAbstractItemModel::headerDataChanged, this,
+                     [this] { NameAfterHeader(); });
 }
 
 int ListView::Count() const {
@@ -260,6 +262,11 @@ void ListView::dropEvent(QDropEvent* event) {
 void ListView::AddColumn(const QString& text, int widthTwips) {
     m_model.AddColumn(text);
     setColumnWidth(0, TwipsToPixels(widthTwips));
+    NameAfterHeader();
+}
+
+void ListView::NameAfterHeader() {
+    setAccessibleName(m_model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString());
 }
 
 QString ListView::HeaderText() const {

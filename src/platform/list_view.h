@@ -98,6 +98,8 @@ protected:
 private:
     bool AcceptsDrop(const QMimeData* data) const;
     void AnswerDrag(QDragMoveEvent* event);
+    // Assistive technology names the list after its column header as shown.
+    void NameAfterHeader();
 
     EntryListModel m_model;
 };

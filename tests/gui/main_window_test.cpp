@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFontInfo>
@@ -16,6 +17,7 @@
 namespace tarnwick::test {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 struct Placement {
@@ -63,6 +65,22 @@ QString Caption(const QWidget* control) {
     return qobject_cast<const QLineEdit*>(control)->text();
 }
 
+QString AccessibleName(const QWidget* control) {
+    return QAccessible::queryAccessibleInterface(const_cast<QWidget*>(control))
+        ->text(QAccessible::Name);
+}
+
+QString AccessibleColumnHeader(ListView* list) {
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list);
+    for (int i = 0; i < table->childCount(); ++i) {
+        QAccessibleInterface* cell = table->child(i);
+        if (cell->role() == QAccessible::ColumnHeader) {
+            return cell->text(QAccessible::Name);
+        }
+    }
+    return {};
+}
+
 void MoveOver(QWidget* widget) {
     const QPointF inside(2, 2);
     QMouseEvent move(QEvent::MouseMove, inside, widget->mapToGlobal(inside), Qt::NoButton,
@@ -85,7 +103,8 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceCaptionAndFont) {
         EXPECT_EQ(control->geometry(),
                   TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
         EXPECT_EQ(Caption(control), placement.caption);
-        EXPECT_FALSE(control->accessibleName().isEmpty());
+        const QString heard = control == form.Text1 ? form.Frame1->title() : placement.caption;
+        EXPECT_EQ(AccessibleName(control), heard);
         EXPECT_TRUE(control->font().bold());
         EXPECT_DOUBLE_EQ(control->font().pointSizeF(), placement.pointSize);
         EXPECT_EQ(QFontInfo(control->font()).family(), QStringLiteral("Liberation Sans"));
@@ -161,6 +180,30 @@ TEST_F(MainWindowTest, BusyKeepsTheWaitPointerWhereverTheMouseGoes) {
     }
     form.Pointer().Set(PointerState::Default);
     EXPECT_EQ(form.Text1->cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST_F(FormTest, AssistiveTechnologyHearsTheCaptionsASearchShows) {
+    const QString file = files.Write("a.txt", "abc");
+    AddEntries(form, {file, files.Write("b.txt", "abc")});
+    form.Text1->setText(QStringLiteral("needle"));
+    const auto heard = [&] {
+        return std::vector<QString>{AccessibleName(form.PushButton1),
+                                    AccessibleName(form.ListView1),
+                                    AccessibleColumnHeader(form.ListView1)};
+    };
+    const QString searching = "File(s) - Searching: " + file;
+    std::vector<QString> heardDuring;
+    WhenDuringRun look([&] { return form.ListView1->HeaderText() == searching; },
+                       [&] {
+                           form.ListView1->Flush();
+                           heardDuring = heard();
+                       });
+    ClickStart(form);
+    form.ListView1->Flush();
+
+    EXPECT_TRUE(look.Happened());
+    EXPECT_THAT(heardDuring, ElementsAre("Stop", searching, searching));
+    EXPECT_THAT(heard(), ElementsAre("Start Searching", "File(s)", "File(s)"));
 }
 
 TEST(MainWindowPointer, HandShowsThePointerImageWhenOneWasLoaded) {

@@ -19,6 +19,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 QColor Background(const QWidget* widget) {
     return widget->palette().color(QPalette::Window);
@@ -29,7 +30,10 @@ TEST(Startup, ShowsTheWindowReadyForAFirstSearch) {
     Form1& form = *made->form;
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tarnwick"));
-    EXPECT_FALSE(form.windowIcon().isNull());
+    EXPECT_THAT(
+        form.windowIcon().availableSizes(),
+        UnorderedElementsAre(QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32),
+                             QSize(48, 48), QSize(64, 64), QSize(128, 128), QSize(256, 256)));
     EXPECT_TRUE(form.Text1->text().isEmpty());
     EXPECT_TRUE(form.Check4->isChecked());
     EXPECT_EQ(form.PushButton1->text(), QStringLiteral("Start Searching"));
@@ -38,10 +42,10 @@ TEST(Startup, ShowsTheWindowReadyForAFirstSearch) {
     EXPECT_EQ(Background(&form), QColor(Qt::white));
 
     const QRect screen = form.screen()->geometry();
-    // The frame is only known once shown, so allow for its width.
-    const int frame = form.geometry().left() - form.frameGeometry().left();
-    EXPECT_NEAR(form.geometry().center().x(), screen.center().x(), frame + 1);
-    EXPECT_NEAR(form.geometry().center().y(), screen.center().y(), frame + 1);
+    const QRect frame = form.frameGeometry();
+    EXPECT_GT(frame.height(), form.height());
+    EXPECT_NEAR(frame.left() - screen.left(), screen.right() - frame.right(), 1);
+    EXPECT_NEAR(frame.top() - screen.top(), screen.bottom() - frame.bottom(), 1);
 }
 
 TEST(Startup, EachListHasOneColumnSevenThousandTwipsWide) {

@@ -1,0 +1,133 @@
+#include "platform/window_frame.h"
+
+#include <xcb/xcb.h>
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace tarnwick {
+
+namespace {
+
+// A window manager answers at once in practice; this bounds the wait for one
+// that claims to answer and stays silent.
+constexpr qint64 kAnswerTimeoutMs = 1000;
+constexpr std::chrono::milliseconds kPollInterval(2);
+
+struct FreeReply {
+    void operator()(void* reply) const { std::free(reply); }
+};
+template <typename Reply>
+using ReplyPointer = std::unique_ptr<Reply, FreeReply>;
+
+xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
+    const ReplyPointer<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.data()),
+        nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The 32-bit values of a window property; none when it is not set.
+std::vector<uint32_t> Property32(xcb_connection_t* connection, xcb_window_t window,
+                                 xcb_atom_t property, xcb_atom_t type) {
+    constexpr uint32_t kMostValues = 4096;
+    const ReplyPointer<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, kMostValues),
+        nullptr));
+    if (!reply || reply->format != 32 || reply->type != type) {
+        return {};
+    }
+    const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + reply->value_len};
+}
+
+xcb_window_t RootOf(xcb_connection_t* connection, xcb_window_t window) {
+    const ReplyPointer<xcb_get_geometry_reply_t> reply(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    return reply ? reply->root : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+bool WindowManagerSupports(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t hint) {
+    const std::vector<uint32_t> supported =
+        Property32(connection, root, Atom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    return hint != XCB_ATOM_NONE &&
+           std::find(supported.begin(), supported.end(), hint) != supported.end();
+}
+
+std::optional<QMargins> AnnouncedFrame(xcb_connection_t* connection, xcb_window_t window,
+                                       xcb_atom_t frameExtents) {
+    const std::vector<uint32_t> extents =
+        Property32(connection, window, frameExtents, XCB_ATOM_CARDINAL);
+    if (extents.size() != 4) {
+        return std::nullopt;
+    }
+    // In the order left, right, top, bottom.
+    return QMargins(static_cast<int>(extents[0]), static_cast<int>(extents[2]),
+                    static_cast<int>(extents[1]), static_cast<int>(extents[3]));
+}
+
+void RequestFrame(xcb_connection_t* connection, xcb_window_t root, xcb_window_t window,
+                  xcb_atom_t request) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = request;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+}
+
+// The frame that the window manager has put, or will put, around the window.
+QMargins FrameFromWindowManager(xcb_connection_t* connection, xcb_window_t window) {
+    const xcb_atom_t frameExtents = Atom(connection, "_NET_FRAME_EXTENTS");
+    if (const std::optional<QMargins> known = AnnouncedFrame(connection, window, frameExtents)) {
+        return *known;
+    }
+    const xcb_window_t root = RootOf(connection, window);
+    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    if (!WindowManagerSupports(connection, root, request)) {
+        return {};
+    }
+    RequestFrame(connection, root, window, request);
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kAnswerTimeoutMs) {
+        if (const std::optional<QMargins> answer =
+                AnnouncedFrame(connection, window, frameExtents)) {
+            return *answer;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return {};
+}
+
+}  // namespace
+
+QMargins WindowFrameMargins(QWidget* window) {
+    // Creates the platform window, still hidden, if it does not exist yet.
+    const WId id = window->winId();
+    // Other platforms, offscreen among them, may offer an X11 interface too.
+    const auto* x11 = QGuiApplication::platformName() == QLatin1String("xcb")
+                          ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                          : nullptr;
+    if (!x11) {
+        return window->windowHandle()->frameMargins();
+    }
+    const QMargins devicePixels =
+        FrameFromWindowManager(x11->connection(), static_cast<xcb_window_t>(id));
+    return devicePixels / window->devicePixelRatio();
+}
+
+}  // namespace tarnwick
