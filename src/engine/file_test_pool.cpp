@@ -45,8 +45,8 @@ FileTestPool::FileTestPool(unsigned workers, ProgressCallback onProgress)
       m_allowed(m_floor) {
     const unsigned threads = workers > 0 ? workers : std::max(m_floor, kStorageCeiling);
     m_threads.reserve(threads);
-    for (unsigned i = 0; i < threads; ++i) {
-        m_threads.emplace_back([this] { Work(); });
+    for (unsigned worker = 0; worker < threads; ++worker) {
+        m_threads.emplace_back([this, worker] { Work(worker); });
     }
 }
 
@@ -58,7 +58,8 @@ FileTestPool::~FileTestPool() {
             job->Cancel();
         }
     }
-    m_jobWaiting.notify_all();
+    m_jobForActive.notify_all();
+    m_roomForReserve.notify_all();
     for (std::thread& thread : m_threads) {
         thread.join();
     }
@@ -69,8 +70,6 @@ unsigned FileTestPool::Allowed() const {
     return m_allowed;
 }
 
-// Wakes only as many workers as may start a job: the others would find no
-// room and sleep again.
 void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     if (jobs.empty()) {
         return;
@@ -79,10 +78,10 @@ void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jo
     {
         const std::lock_guard lock(m_mutex);
         m_queue.insert(m_queue.end(), jobs.begin(), jobs.end());
-        wakeUps = std::min<std::size_t>(jobs.size(), m_allowed - m_running);
+        wakeUps = std::min<std::size_t>(jobs.size(), m_allowed);
     }
     for (std::size_t i = 0; i < wakeUps; ++i) {
-        m_jobWaiting.notify_one();
+        m_jobForActive.notify_one();
     }
 }
 
@@ -91,19 +90,32 @@ void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
         const std::lock_guard lock(m_mutex);
         m_queue.push_front(std::move(job));
     }
-    m_jobWaiting.notify_one();
+    m_jobForActive.notify_one();
 }
 
-std::shared_ptr<FileTestJob> FileTestPool::NextJob() {
+std::shared_ptr<FileTestJob> FileTestPool::NextJob(unsigned worker) {
     std::unique_lock lock(m_mutex);
-    m_jobWaiting.wait(lock,
-                      [this] { return m_quitting || (!m_queue.empty() && m_running < m_allowed); });
-    if (m_queue.empty()) {
-        return nullptr;
+    for (;;) {
+        const bool active = worker < m_allowed || m_quitting;
+        if (active && !m_queue.empty()) {
+            break;
+        }
+        if (m_quitting) {
+            return nullptr;
+        }
+        if (active) {
+            m_jobForActive.wait(lock);
+            // A wake-up meant for an active worker, taken by one that is no
+            // longer active, goes on to another.
+            if (worker >= m_allowed) {
+                m_jobForActive.notify_one();
+            }
+        } else {
+            m_roomForReserve.wait(lock);
+        }
     }
     std::shared_ptr<FileTestJob> job = std::move(m_queue.front());
     m_queue.pop_front();
-    ++m_running;
     return job;
 }
 
@@ -113,7 +125,6 @@ void FileTestPool::Finished(const FileTestJob& job) {
     bool grew = false;
     {
         const std::lock_guard lock(m_mutex);
-        --m_running;
         m_waitedInRound += job.WaitedOnStorage() ? 1 : 0;
         if (++m_finishedInRound == kRoundJobs) {
             const unsigned before = m_allowed;
@@ -127,12 +138,12 @@ void FileTestPool::Finished(const FileTestJob& job) {
         }
     }
     if (grew) {
-        m_jobWaiting.notify_all();
+        m_roomForReserve.notify_all();
     }
 }
 
-void FileTestPool::Work() {
-    while (const std::shared_ptr<FileTestJob> job = NextJob()) {
+void FileTestPool::Work(unsigned worker) {
+    while (const std::shared_ptr<FileTestJob> job = NextJob(worker)) {
         job->Run(m_onProgress);
         Finished(*job);
         if (m_onProgress) {

@@ -79,19 +79,21 @@ public:
     void SubmitFirst(std::shared_ptr<FileTestJob> job);
 
 private:
-    void Work();
-    std::shared_ptr<FileTestJob> NextJob();
+    // Worker n runs jobs while n is below the number allowed; the others sleep
+    // apart, so the same few threads, with their warm caches, do the work.
+    void Work(unsigned worker);
+    std::shared_ptr<FileTestJob> NextJob(unsigned worker);
     void Finished(const FileTestJob& job);
 
     ProgressCallback m_onProgress;
     unsigned m_floor;
     mutable std::mutex m_mutex;
-    std::condition_variable m_jobWaiting;
+    std::condition_variable m_jobForActive;
+    std::condition_variable m_roomForReserve;
     // Guarded by m_mutex:
     std::deque<std::shared_ptr<FileTestJob>> m_queue;
     bool m_quitting = false;
     unsigned m_allowed;
-    unsigned m_running = 0;
     unsigned m_finishedInRound = 0;
     unsigned m_waitedInRound = 0;
 
