@@ -4,8 +4,11 @@
 // usage: tarnwick_window_bench COMMAND ...
 //   search LISTFILE PHRASE [--ignore-case] [--workers N] [--print-results]
 //       fills the file list with the lines of LISTFILE and clicks "Start
-//       Searching"; --workers 0 (the default) gives one worker per core;
-//       --print-results writes the results to stdout and the timings to stderr
+//       Searching"; --workers N tests N files at once, 0 (the default) one
+//       per core, more while the tests wait for the storage; --print-results
+//       writes the results to stdout and the timings to stderr. Besides the
+//       times it reports the GUI thread's CPU time per entry and that of one
+//       bare yield to the event loop.
 //   walk FOLDER
 //       adds every file of FOLDER's tree as a drop of FOLDER does
 //   lists N
@@ -18,6 +21,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -30,6 +35,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -53,6 +59,13 @@ using Clock = std::chrono::steady_clock;
 const Clock::time_point kProcessEntered = Clock::now();
 
 constexpr int kStallTickMs = 5;
+
+// CPU time of the calling thread.
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
 
 double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -127,6 +140,9 @@ class BenchDialogAnswerer : public tarnwick::test::DialogAnswerer {
 public:
     BenchDialogAnswerer() : DialogAnswerer([](const QString& problem) { Fail(problem); }) {}
 
+    // The GUI thread's CPU time when the last dialog was shown.
+    std::optional<double> CpuMsAtLastDialog() const { return m_cpuMsAtLastDialog; }
+
     void TypeIntoNextFileDialog(const QString& path) {
         const QFileInfo target(path);
         QueueFileChoice(tarnwick::test::FileChoice{target.absolutePath(), target.fileName()});
@@ -136,6 +152,17 @@ public:
         const std::vector<QString> texts = Texts();
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<QDialog*>(watched)) {
+            m_cpuMsAtLastDialog = ThreadCpuMs();
+        }
+        return DialogAnswerer::eventFilter(watched, event);
+    }
+
+private:
+    std::optional<double> m_cpuMsAtLastDialog;
 };
 
 // The main window as start-up makes it, minus the splash, the skin and the
@@ -254,6 +281,17 @@ SearchOptions ParseSearchOptions(const QStringList& arguments) {
     return options;
 }
 
+// The GUI thread's CPU time of one yield to the event loop when nothing is
+// pending: the least that a search pays per entry.
+double YieldCpuUs() {
+    constexpr int kYields = 20000;
+    const double start = ThreadCpuMs();
+    for (int i = 0; i < kYields; ++i) {
+        QCoreApplication::processEvents();
+    }
+    return 1e3 * (ThreadCpuMs() - start) / kYields;
+}
+
 int RunSearch(const QStringList& arguments) {
     const SearchOptions options = ParseSearchOptions(arguments);
     BenchWindow window(options.workers);
@@ -265,14 +303,17 @@ int RunSearch(const QStringList& arguments) {
 
     const StallMeter meter;
     const BenchDialogAnswerer answerer;
+    const double cpuAtClick = ThreadCpuMs();
     const Span span = Timed([&] { form.PushButton1->click(); });
     const Measured click = Over(meter, span.start, span.end);
     if (!answerer.SawMessage(tarnwick::kDoneText)) {
         Fail(QStringLiteral("the search ended without \"Done.\""));
     }
+    const int entries = form.ListView1->Count();
+    const double searchCpuMs = *answerer.CpuMsAtLastDialog() - cpuAtClick;
 
     FILE* report = options.printResults ? stderr : stdout;
-    std::fprintf(report, "entries %d\n", form.ListView1->Count());
+    std::fprintf(report, "entries %d\n", entries);
     std::fprintf(report, "workers %u\n", options.workers);
     std::fprintf(report, "click %.1f ms\n", click.ms);
     std::fprintf(report, "until-done %.1f ms\n",
@@ -281,6 +322,9 @@ int RunSearch(const QStringList& arguments) {
     std::fprintf(report, "other-messages %lld\n",
                  static_cast<long long>(answerer.Seen().size() - 1));
     std::fprintf(report, "results %d\n", form.ListView2->Count());
+    // Until "Done." showed, so the message box's own work is left out.
+    std::fprintf(report, "gui-cpu-per-entry %.2f us\n", 1e3 * searchCpuMs / entries);
+    std::fprintf(report, "yield-cpu %.2f us\n", YieldCpuUs());
     if (options.printResults) {
         for (const QString& result : form.ListView2->Entries()) {
             std::printf("%s\n", qPrintable(result));
