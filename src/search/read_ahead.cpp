@@ -10,8 +10,10 @@ namespace tarnwick {
 
 namespace {
 
-// Files tested ahead per worker.
+// Files tested ahead per test running at once while the data is in memory,
+// and per further test running at once while the storage is slow.
 constexpr std::size_t kFilesAheadPerWorker = 32;
+constexpr std::size_t kFilesAheadPerStorageTest = 32;
 
 }  // namespace
 
@@ -43,14 +45,15 @@ void VerdictWaiter::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) 
 SearchWorkers::SearchWorkers(unsigned workers)
     : m_pool(workers, [this](const FileTestJob& job) { m_waiter.JobProgressed(job); }) {}
 
-// Room for twice the most tests at once, so that a pool running more tests
-// while the storage is slow finds them queued.
+// While the storage is slow, the verdicts are taken in order behind a file
+// that takes long to read; room for many files per test running at once lets
+// the other tests go on meanwhile.
 std::size_t SearchWorkers::ReadAheadDepth() const {
-    return kFilesAheadPerWorker * m_pool.Workers() + 2 * m_pool.Ceiling();
+    return kFilesAheadPerWorker * m_pool.Workers() + kFilesAheadPerStorageTest * m_pool.Ceiling();
 }
 
-ReadAhead::ReadAhead(SearchWorkers& workers, PathAt pathAt)
-    : m_workers(workers), m_pathAt(std::move(pathAt)), m_depth(workers.ReadAheadDepth()) {}
+ReadAhead::ReadAhead(SearchWorkers& workers, ItemAt itemAt)
+    : m_workers(workers), m_itemAt(std::move(itemAt)), m_depth(workers.ReadAheadDepth()) {}
 
 ReadAhead::~ReadAhead() {
     CancelAll();
@@ -62,13 +65,14 @@ void ReadAhead::CancelAll() {
     }
 }
 
-Expected<Verdict> ReadAhead::VerdictFor(std::size_t index, const std::string& path,
+Expected<Verdict> ReadAhead::VerdictFor(std::size_t index, const QString& text,
+                                        const std::function<std::string()>& pathOf,
                                         const std::shared_ptr<const PhraseMatcher>& matcher,
                                         const std::function<bool()>& stopRequested) {
-    std::shared_ptr<FileTestJob> job = TakeJobFor(index, path, matcher);
+    std::shared_ptr<FileTestJob> job = TakeJobFor(index, text, matcher);
     TopUp(index, matcher);
     if (!job) {
-        job = std::make_shared<FileTestJob>(path, matcher);
+        job = std::make_shared<FileTestJob>(pathOf(), matcher);
         m_workers.Pool().SubmitFirst(job);
     }
     return Await(*job, stopRequested);
@@ -83,26 +87,25 @@ void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatch
     m_nextIndex = std::max(m_nextIndex, after + 1);
     std::vector<std::shared_ptr<FileTestJob>> batch;
     while (m_window.size() < m_depth) {
-        const std::optional<std::string> path = m_pathAt(m_nextIndex);
-        if (!path) {
+        std::optional<Item> item = m_itemAt(m_nextIndex);
+        if (!item) {
             break;
         }
-        auto job = std::make_shared<FileTestJob>(*path, matcher);
-        m_window.push_back({m_nextIndex++, job});
+        auto job = std::make_shared<FileTestJob>(std::move(item->path), matcher);
+        m_window.push_back({m_nextIndex++, std::move(item->text), job});
         batch.push_back(std::move(job));
     }
     m_workers.Pool().SubmitAll(batch);
 }
 
 std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(
-    std::size_t index, const std::string& path,
-    const std::shared_ptr<const PhraseMatcher>& matcher) {
+    std::size_t index, const QString& text, const std::shared_ptr<const PhraseMatcher>& matcher) {
     const auto later = std::find_if(m_window.begin(), m_window.end(),
                                     [&](const AheadJob& ahead) { return ahead.index > index; });
     std::shared_ptr<FileTestJob> job;
     for (auto taken = m_window.begin(); taken != later; ++taken) {
-        const bool same = taken->index == index && taken->job->Path() == path &&
-                          taken->job->SharedMatcher() == matcher;
+        const bool same =
+            taken->index == index && taken->text == text && taken->job->SharedMatcher() == matcher;
         if (same) {
             job = taken->job;
         } else {

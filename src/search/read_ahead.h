@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <atomic>
 #include <cstddef>
 #include <deque>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/file_test_pool.h"
 
@@ -52,37 +54,44 @@ private:
     FileTestPool m_pool;
 };
 
-// Tests the paths that a search comes to next on the workers, in the
-// search's order, and hands each verdict over at the path's turn.
+// Tests the items that a search comes to next on the workers, in the
+// search's order, and hands each verdict over at the item's turn.
 class ReadAhead {
 public:
-    // pathAt(index) gives the path of the search's item at index (from 0),
-    // or nothing when there is no such item.
-    using PathAt = std::function<std::optional<std::string>(std::size_t index)>;
+    // An item as the search names it, and its path as the system takes it.
+    struct Item {
+        QString text;
+        std::string path;
+    };
+    // itemAt(index) gives the search's item at index (from 0), or nothing
+    // when there is no such item.
+    using ItemAt = std::function<std::optional<Item>(std::size_t index)>;
 
-    ReadAhead(SearchWorkers& workers, PathAt pathAt);
+    ReadAhead(SearchWorkers& workers, ItemAt itemAt);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The verdict on the item at index, whose path is path, under matcher:
-    // the one tested ahead when it was for the same path and matcher, else a
-    // new test. The items after it are tested ahead under the same matcher;
-    // those before it whose turn never came are dropped. Waits while the
-    // event loop runs; once stopRequested() answers true the test is
-    // cancelled and the verdict is Stopped.
-    Expected<Verdict> VerdictFor(std::size_t index, const std::string& path,
+    // The verdict on the item at index, named text, under matcher: the one
+    // tested ahead when it was for the same text and matcher, else a new test
+    // of the path that pathOf() gives. The items after it are tested ahead
+    // under the same matcher; those before it whose turn never came are
+    // dropped. Waits while the event loop runs; once stopRequested() answers
+    // true the test is cancelled and the verdict is Stopped.
+    Expected<Verdict> VerdictFor(std::size_t index, const QString& text,
+                                 const std::function<std::string()>& pathOf,
                                  const std::shared_ptr<const PhraseMatcher>& matcher,
                                  const std::function<bool()>& stopRequested);
 
 private:
     struct AheadJob {
         std::size_t index;
+        QString text;
         std::shared_ptr<FileTestJob> job;
     };
 
     void TopUp(std::size_t after, const std::shared_ptr<const PhraseMatcher>& matcher);
-    std::shared_ptr<FileTestJob> TakeJobFor(std::size_t index, const std::string& path,
+    std::shared_ptr<FileTestJob> TakeJobFor(std::size_t index, const QString& text,
                                             const std::shared_ptr<const PhraseMatcher>& matcher);
     Expected<Verdict> Await(FileTestJob& job, const std::function<bool()>& stopRequested);
     // The job whose end wakes a wait for job: a later one while it runs, so
@@ -91,7 +100,7 @@ private:
     void CancelAll();
 
     SearchWorkers& m_workers;
-    PathAt m_pathAt;
+    ItemAt m_itemAt;
     std::size_t m_depth;
     std::size_t m_nextIndex = 0;
     std::deque<AheadJob> m_window;

@@ -21,8 +21,8 @@ SearchRun::SearchRun(SearchWorkers& workers, SearchRequest request, SearchSink& 
 void SearchRun::Run() {
     m_state = RunState::Running;
     const int count = m_request.entries.count();
-    ReadAhead ahead(m_workers, [this, count](std::size_t index) -> std::optional<std::string> {
-        return static_cast<int>(index) < count ? EntryPath(index) : std::nullopt;
+    ReadAhead ahead(m_workers, [this, count](std::size_t index) {
+        return static_cast<int>(index) < count ? EntryItem(index) : std::nullopt;
     });
     for (int position = 1; position <= count; ++position) {
         m_request.yield(YieldPoint::BeforeEntry);
@@ -40,12 +40,13 @@ bool SearchRun::StopNoticed() {
     return m_state == RunState::StopRequested;
 }
 
-std::optional<std::string> SearchRun::EntryPath(std::size_t index) const {
-    const std::optional<QString> entry = m_request.entries.entryAt(static_cast<int>(index) + 1);
+std::optional<ReadAhead::Item> SearchRun::EntryItem(std::size_t index) const {
+    std::optional<QString> entry = m_request.entries.entryAt(static_cast<int>(index) + 1);
     if (!entry) {
         return std::nullopt;
     }
-    return PathToSystemEncoding(*entry);
+    std::string path = PathToSystemEncoding(*entry);
+    return ReadAhead::Item{std::move(*entry), std::move(path)};
 }
 
 bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
@@ -61,15 +62,16 @@ bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
     }
     m_sink.Progress(kSearchingEntryPrefix + *entry);
     const std::shared_ptr<const PhraseMatcher> matcher = CurrentMatcher();
-    const std::string path = PathToSystemEncoding(*entry);
-    const Expected<Verdict> verdict = ahead.VerdictFor(static_cast<std::size_t>(position - 1), path,
-                                                       matcher, [this] { return StopNoticed(); });
+    const auto path = [&entry] { return PathToSystemEncoding(*entry); };
+    const Expected<Verdict> verdict =
+        ahead.VerdictFor(static_cast<std::size_t>(position - 1), *entry, path, matcher,
+                         [this] { return StopNoticed(); });
     if (!verdict) {
         m_sink.Failed(SearchStep::TestFileEntry, Describe(verdict.Error()));
     } else if (verdict.Value() == Verdict::Lacks) {
         m_sink.Lacks(*entry);
     } else if (verdict.Value() == Verdict::NotAFile) {
-        SearchFolderEntry(path, matcher);
+        SearchFolderEntry(path(), matcher);
     }
     return true;
 }
@@ -92,16 +94,19 @@ Expected<void> SearchRun::SearchFolder(const std::string& folder,
         return {};  // a folder whose files cannot be listed is passed over
     }
     const std::vector<std::string>& files = listed.Value();
-    ReadAhead ahead(m_workers, [&files](std::size_t index) -> std::optional<std::string> {
-        return index < files.size() ? std::optional(files[index]) : std::nullopt;
+    // A folder's files stay as listed, so their position names them.
+    ReadAhead ahead(m_workers, [&files](std::size_t index) -> std::optional<ReadAhead::Item> {
+        if (index >= files.size()) return std::nullopt;
+        return ReadAhead::Item{QString(), files[index]};
     });
     for (std::size_t index = 0; index < files.size(); ++index) {
         m_request.yield(YieldPoint::BeforeFolderFile);
         if (StopNoticed()) {
             break;
         }
-        const Expected<Verdict> verdict =
-            ahead.VerdictFor(index, files[index], matcher, [this] { return StopNoticed(); });
+        const Expected<Verdict> verdict = ahead.VerdictFor(
+            index, QString(), [&] { return files[index]; }, matcher,
+            [this] { return StopNoticed(); });
         if (!verdict) {
             return verdict.Error();
         }
@@ -113,9 +118,10 @@ Expected<void> SearchRun::SearchFolder(const std::string& folder,
 }
 
 std::shared_ptr<const PhraseMatcher> SearchRun::CurrentMatcher() {
-    const std::string phrase = ToSystemEncoding(m_request.phrase());
-    if (!m_matcher || m_matcher->Phrase() != phrase) {
-        m_matcher = std::make_shared<const PhraseMatcher>(phrase, m_request.mode);
+    QString phrase = m_request.phrase();
+    if (!m_matcher || phrase != m_matcherPhrase) {
+        m_matcher = std::make_shared<const PhraseMatcher>(ToSystemEncoding(phrase), m_request.mode);
+        m_matcherPhrase = std::move(phrase);
     }
     return m_matcher;
 }

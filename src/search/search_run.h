@@ -7,11 +7,9 @@
 #include <string>
 
 #include "engine/content_test.h"
+#include "search/read_ahead.h"
 
 namespace tarnwick {
-
-class ReadAhead;
-class SearchWorkers;
 
 // Line numbers that the error report gives for the step that failed.
 enum class SearchStep {
@@ -82,13 +80,14 @@ private:
     // The matcher of the phrase as it reads now; the same object while the
     // phrase stays the same, so tests made ahead with it stay valid.
     std::shared_ptr<const PhraseMatcher> CurrentMatcher();
-    std::optional<std::string> EntryPath(std::size_t index) const;
+    std::optional<ReadAhead::Item> EntryItem(std::size_t index) const;
 
     SearchWorkers& m_workers;
     SearchRequest m_request;
     SearchSink& m_sink;
     RunState m_state = RunState::Idle;
     std::shared_ptr<const PhraseMatcher> m_matcher;
+    QString m_matcherPhrase;
 };
 
 }  // namespace tarnwick
