@@ -2,21 +2,36 @@
 # Side-by-side timing of the content test and of the search through the main
 # window against plain reading, grep and rg.
 #
-# usage: bench/compare.sh CORPUS PHRASE
+# usage: bench/compare.sh [--cold] CORPUS PHRASE
 #   CORPUS  an output folder of make-corpus.py (uses CORPUS/files.txt, CORPUS/tree)
+#   --cold  also times plain reads with 2, 16 and 32 threads, rg and the window
+#           with its default settings on a cold page cache, dropped before
+#           every run of every tool (root only)
 #   env TARNWICK_BENCH_DRIVER   the search driver (default build/bench/bench/tarnwick_search_bench)
 #   env TARNWICK_WINDOW_BENCH   the window driver (default build/bench/bench/tarnwick_window_bench)
 #   env ROUNDS                  interleaved rounds, default 7
+#   env COLD_ROUNDS             interleaved rounds on a cold cache, default 3
 #
 # Every tool runs once per round, in turn, on a warm cache; the table shows
 # medians of whole-process wall times and ratios to the plain-read floor, to
 # the engine alone and to rg (one thread, and one thread per core) of the same
 # mode. "wN", "-jN" and "PN" mean one worker, thread or process per core. A
-# second table shows what the window itself measured inside those runs.
+# second table shows what the window itself measured inside those runs: the
+# click until the run ended, the longest stall, the GUI thread's CPU time per
+# entry and that of one bare yield to the event loop.
 set -euo pipefail
 
+cold=false
+if [ "${1:-}" = "--cold" ]; then
+    cold=true
+    shift
+fi
 if [ "$#" -ne 2 ]; then
-    echo "usage: $0 CORPUS PHRASE" >&2
+    echo "usage: $0 [--cold] CORPUS PHRASE" >&2
+    exit 2
+fi
+if $cold && { [ "$(id -u)" -ne 0 ] || [ ! -w /proc/sys/vm/drop_caches ]; }; then
+    echo "$0 --cold drops the page cache before every run, which needs root" >&2
     exit 2
 fi
 corpus=$(cd "$1" && pwd)
@@ -27,6 +42,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/bench/bench/tarnwick_search_bench"}
 window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
 rounds=${ROUNDS:-7}
+cold_rounds=${COLD_ROUNDS:-3}
 cores=$(nproc)
 
 for needed in "$list" "$tree" "$driver" "$window"; do
@@ -73,11 +89,13 @@ run_tool() {
 
 now() { date +%s.%N; }
 
-# The window reports its own click time and longest stall; keep them.
+# The window reports its own click time, longest stall and GUI CPU time; keep them.
 keep_window_report() {
     local name=$1 output=$2
     awk '$1 == "click" { print $2 }' "$output" >>"$work/$name.click"
     awk '$1 == "longest-stall" { print $2 }' "$output" >>"$work/$name.stall"
+    awk '$1 == "gui-cpu-per-entry" { print $2 }' "$output" >>"$work/$name.gui"
+    awk '$1 == "yield-cpu" { print $2 }' "$output" >>"$work/$name.yield"
 }
 
 time_tool() {
@@ -140,16 +158,21 @@ done
 
 echo
 echo "inside the window runs (medians): the click on \"Start Searching\" until it returned,"
-echo "that is the search without the benchmark building the window and filling its list"
-printf '%-13s %10s %17s %10s %10s\n' tool "click ms" "longest stall ms" "vs engine" "vs rg -jN"
+echo "that is the search without the benchmark building the window and filling its list;"
+echo "the GUI thread's CPU time per entry, and that of one bare yield to the event loop"
+printf '%-13s %9s %9s %10s %13s %10s %13s %9s\n' tool "click ms" "stall ms" "vs engine" \
+    "vs plain-jN" "vs rg -jN" "gui us/entry" "yield us"
 for name in "${names[@]}"; do
     case "$name" in
         window-*)
             mode=${name##*-}
             click=$(median "$work/$name.click")
-            printf '%-13s %10.1f %17.1f %10s %10s\n' "$name" "$click" "$(median "$work/$name.stall")" \
+            printf '%-13s %9.1f %9.1f %10s %13s %10s %13.2f %9.2f\n' "$name" "$click" \
+                "$(median "$work/$name.stall")" \
                 "$(ratio "$click" "$(median_ms "$work/engine-$mode.times")")" \
-                "$(ratio "$click" "$(median_ms "$work/rg-jN-$mode.times")")"
+                "$(ratio "$click" "$(median_ms "$work/plain-read-jN.times")")" \
+                "$(ratio "$click" "$(median_ms "$work/rg-jN-$mode.times")")" \
+                "$(median "$work/$name.gui")" "$(median "$work/$name.yield")"
             ;;
     esac
 done
@@ -164,3 +187,58 @@ for workers in 1 0; do
         "$window" search "$list" "$phrase" --print-results --workers "$workers" --ignore-case
 done
 echo "(window-w0 is one worker per core)"
+
+if ! $cold; then
+    exit 0
+fi
+
+# Cold cache: every run of every tool starts with the page cache dropped, so
+# that every file comes from the storage.
+cold_names=(plain-read-j2 plain-read-j16 plain-read-j32 rg window)
+
+run_cold_tool() {
+    case "$1" in
+        plain-read-j*) "$driver" "$list" "$phrase" --plain-read --threads "${1#plain-read-j}" ;;
+        rg) rg --files-without-match -F -uuu -- "$phrase" "$tree" ;;
+        window) "$window" search "$list" "$phrase" ;;
+    esac
+}
+
+drop_page_cache() {
+    sync
+    echo 3 >/proc/sys/vm/drop_caches
+}
+
+for round in $(seq 1 "$cold_rounds"); do
+    echo "cold round $round of $cold_rounds" >&2
+    for name in "${cold_names[@]}"; do
+        drop_page_cache
+        start=$(now)
+        run_cold_tool "$name" >"$work/output" 2>/dev/null || true
+        end=$(now)
+        awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/cold-$name.times"
+        if [ "$name" = window ]; then
+            awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/output" >>"$work/cold-window.click"
+            awk '$1 == "results" { print $2 }' "$work/output" >>"$work/cold-window.results"
+        fi
+    done
+done
+
+echo
+echo "cold page cache, $cold_rounds rounds, medians: whole-process seconds, and for the window"
+echo "its click until the run ended (Qt's start from a cold disk is left out)"
+cold_floor=$(median "$work/cold-plain-read-j32.times")
+cold_rg=$(median "$work/cold-rg.times")
+printf '%-15s %8s %14s %8s\n' tool seconds "vs plain-j32" "vs rg"
+for name in "${cold_names[@]}"; do
+    if [ "$name" = window ]; then
+        seconds=$(median "$work/cold-window.click")
+        label="window (click)"
+    else
+        seconds=$(median "$work/cold-$name.times")
+        label=$name
+    fi
+    printf '%-15s %8.3f %14s %8s\n' "$label" "$seconds" "$(ratio "$seconds" "$cold_floor")" \
+        "$(ratio "$seconds" "$cold_rg")"
+done
+echo "window results on a cold cache: $(sort -u "$work/cold-window.results" | tr '\n' ' ')(expected-cs.txt has $(wc -l <"$corpus/expected-cs.txt"))"
