@@ -59,9 +59,7 @@ Expected<Verdict> TestSmallFile(ReadableFile& file, const PhraseMatcher& matcher
     const auto buffer = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
     const auto got = file.Read(buffer.get(), size);
     if (!got) return got.Error();
-    const std::string_view content(buffer.get(), got.Value());
-    if (!LooksLikeText(content)) return Verdict::NonText;
-    return FromLacks(matcher.LacksPhrase(content));
+    return VerdictOnWholeContent(std::string_view(buffer.get(), got.Value()), matcher);
 }
 
 // Each block is read before keepGoing() is asked, so that a non-text start
@@ -85,6 +83,11 @@ Expected<Verdict> TestLargeFile(ReadableFile& file, const PhraseMatcher& matcher
 }
 
 }  // namespace
+
+Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& matcher) {
+    if (!LooksLikeText(content)) return Verdict::NonText;
+    return FromLacks(matcher.LacksPhrase(content));
+}
 
 // The size taken when the file is opened decides the blocks; bytes appended
 // while it is read are not searched.

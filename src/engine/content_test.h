@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/expected.h"
 #include "engine/phrase_matcher.h"
@@ -20,6 +21,9 @@ enum class Verdict {
     Lacks,
     Stopped,  // keepGoing() answered false before a block
 };
+
+// The verdict on the whole content of a file read in one piece.
+Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& matcher);
 
 // Decides whether the file at path lacks the phrase. keepGoing() is asked
 // before each block of a file longer than kSingleReadLimit bytes. When

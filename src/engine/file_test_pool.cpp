@@ -1,5 +1,7 @@
 #include "engine/file_test_pool.h"
 
+#include <array>
+
 namespace tarnwick {
 
 namespace {
@@ -23,19 +25,26 @@ unsigned Cores() {
 
 void FileTestJob::Run(const std::function<void(const FileTestJob&)>& onLongRun) {
     if (Cancelled()) {
-        m_outcome.emplace(Verdict::Stopped);
-    } else {
-        int blocks = 0;
-        m_outcome.emplace(TestFileContent(
-            m_path, *m_matcher,
-            [&] {
-                if (++blocks == kBlocksOfALongRun && onLongRun) {
-                    onLongRun(*this);
-                }
-                return !Cancelled();
-            },
-            &m_waitedOnStorage));
+        Finish(Verdict::Stopped, false);
+        return;
     }
+    int blocks = 0;
+    bool waitedOnStorage = false;
+    Expected<Verdict> outcome = TestFileContent(
+        m_path, *m_matcher,
+        [&] {
+            if (++blocks == kBlocksOfALongRun && onLongRun) {
+                onLongRun(*this);
+            }
+            return !Cancelled();
+        },
+        &waitedOnStorage);
+    Finish(std::move(outcome), waitedOnStorage);
+}
+
+void FileTestJob::Finish(Expected<Verdict> outcome, bool waitedOnStorage) {
+    m_outcome.emplace(std::move(outcome));
+    m_waitedOnStorage = waitedOnStorage;
     m_done.store(true, std::memory_order_release);
 }
 
@@ -93,7 +102,8 @@ void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
     m_jobForActive.notify_one();
 }
 
-std::shared_ptr<FileTestJob> FileTestPool::NextJob(unsigned worker) {
+bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs) {
+    jobs.clear();
     std::unique_lock lock(m_mutex);
     for (;;) {
         const bool active = worker < m_allowed || m_quitting;
@@ -101,7 +111,7 @@ std::shared_ptr<FileTestJob> FileTestPool::NextJob(unsigned worker) {
             break;
         }
         if (m_quitting) {
-            return nullptr;
+            return false;
         }
         if (active) {
             m_jobForActive.wait(lock);
@@ -114,14 +124,57 @@ std::shared_ptr<FileTestJob> FileTestPool::NextJob(unsigned worker) {
             m_roomForReserve.wait(lock);
         }
     }
-    std::shared_ptr<FileTestJob> job = std::move(m_queue.front());
-    m_queue.pop_front();
-    return job;
+    // A share of the queue, so that the other workers find work too.
+    const std::size_t share =
+        std::clamp<std::size_t>(m_queue.size() / m_allowed, 1, kSmallFilesPerBatch);
+    for (std::size_t i = 0; i < share; ++i) {
+        jobs.push_back(std::move(m_queue.front()));
+        m_queue.pop_front();
+    }
+    return true;
+}
+
+void FileTestPool::TestTogether(SmallFileReader& reader,
+                                const std::vector<std::shared_ptr<FileTestJob>>& jobs) {
+    std::vector<const std::string*> paths;
+    std::vector<FileTestJob*> tested;
+    for (const auto& job : jobs) {
+        if (job->Cancelled()) {
+            job->Finish(Verdict::Stopped, false);
+            Settled(*job);
+        } else {
+            paths.push_back(&job->Path());
+            tested.push_back(job.get());
+        }
+    }
+    std::array<SmallFileOutcome, kSmallFilesPerBatch> outcomes;
+    reader.ReadAll(paths, outcomes);
+    for (std::size_t i = 0; i < tested.size(); ++i) {
+        const SmallFileOutcome& outcome = outcomes[i];
+        FileTestJob& job = *tested[i];
+        if (!outcome.lookedUp) {
+            continue;
+        }
+        if (outcome.kind == PathKind::Missing || outcome.kind == PathKind::Directory) {
+            job.Finish(Verdict::NotAFile, false);
+        } else if (outcome.kind == PathKind::Other) {
+            job.Finish(Verdict::NotTested, false);
+        } else if (!outcome.read) {
+            continue;  // too large to read in one piece
+        } else if (!*outcome.read) {
+            job.Finish(outcome.read->Error(), outcome.waitedOnStorage);
+        } else {
+            job.Finish(
+                VerdictOnWholeContent(reader.Content(i, outcome.read->Value()), job.Matcher()),
+                outcome.waitedOnStorage);
+        }
+        Settled(job);
+    }
 }
 
 // Doubles the tests at once when a quarter of a round waited for the
 // storage, and halves them when none did.
-void FileTestPool::Finished(const FileTestJob& job) {
+void FileTestPool::Settled(const FileTestJob& job) {
     bool grew = false;
     {
         const std::lock_guard lock(m_mutex);
@@ -140,14 +193,30 @@ void FileTestPool::Finished(const FileTestJob& job) {
     if (grew) {
         m_roomForReserve.notify_all();
     }
+    if (m_onProgress) {
+        m_onProgress(job);
+    }
 }
 
+// Small files are read together where the system can; the rest, and every
+// file where it cannot, one by one.
 void FileTestPool::Work(unsigned worker) {
-    while (const std::shared_ptr<FileTestJob> job = NextJob(worker)) {
-        job->Run(m_onProgress);
-        Finished(*job);
-        if (m_onProgress) {
-            m_onProgress(*job);
+    std::unique_ptr<SmallFileReader> reader;
+    bool readerTried = false;
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    while (NextJobs(worker, jobs)) {
+        if (jobs.size() > 1 && !readerTried) {
+            reader = SmallFileReader::Create(kSingleReadLimit);
+            readerTried = true;
+        }
+        if (jobs.size() > 1 && reader) {
+            TestTogether(*reader, jobs);
+        }
+        for (const auto& job : jobs) {
+            if (!job->Done()) {
+                job->Run(m_onProgress);
+                Settled(*job);
+            }
         }
     }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/content_test.h"
+#include "engine/small_files.h"
 
 namespace tarnwick {
 
@@ -38,6 +39,8 @@ public:
 
     // onLongRun is called once when the file turns out to take a while.
     void Run(const std::function<void(const FileTestJob&)>& onLongRun);
+    // Ends the job with an outcome found elsewhere.
+    void Finish(Expected<Verdict> outcome, bool waitedOnStorage);
 
 private:
     std::string m_path;
@@ -82,8 +85,13 @@ private:
     // Worker n runs jobs while n is below the number allowed; the others sleep
     // apart, so the same few threads, with their warm caches, do the work.
     void Work(unsigned worker);
-    std::shared_ptr<FileTestJob> NextJob(unsigned worker);
-    void Finished(const FileTestJob& job);
+    // The next jobs in order for worker: several while many are queued, so
+    // that small files are read together; false when the pool ends.
+    bool NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs);
+    // Tests the small files among jobs together and settles every job it can.
+    void TestTogether(SmallFileReader& reader,
+                      const std::vector<std::shared_ptr<FileTestJob>>& jobs);
+    void Settled(const FileTestJob& job);
 
     ProgressCallback m_onProgress;
     unsigned m_floor;

@@ -1,0 +1,232 @@
+// Batched reads of small files on Linux, through io_uring: one submission
+// looks every path of a batch up, one more opens, reads and closes every
+// small regular file among them, each chained in the kernel.
+#include <fcntl.h>
+#include <liburing.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <functional>
+#include <vector>
+
+#include "engine/small_files.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr unsigned kQueueEntries = 4 * kSmallFilesPerBatch;
+
+enum class Step : std::uint64_t { LookUp, Open, Read, Close };
+
+std::uint64_t Tag(Step step, std::size_t index) {
+    return (static_cast<std::uint64_t>(step) << 32) | index;
+}
+
+Step StepOf(std::uint64_t tag) {
+    return static_cast<Step>(tag >> 32);
+}
+
+std::size_t IndexOf(std::uint64_t tag) {
+    return static_cast<std::size_t>(tag & 0xFFFFFFFFu);
+}
+
+PathKind KindOf(const struct statx& info) {
+    if (S_ISREG(info.stx_mode)) return PathKind::RegularFile;
+    if (S_ISDIR(info.stx_mode)) return PathKind::Directory;
+    return PathKind::Other;
+}
+
+// The system would look up a shorter path than the one given, or none.
+bool IsUnusablePath(const std::string& path) {
+    return path.empty() || path.size() >= PATH_MAX || path.find('\0') != std::string::npos;
+}
+
+bool InitRing(io_uring& ring) {
+    // The fewest wake-ups where the kernel offers it; the plainest ring else.
+    for (const unsigned flags : {IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN,
+                                 unsigned{IORING_SETUP_COOP_TASKRUN}, 0u}) {
+        io_uring_params params{};
+        params.flags = flags;
+        if (io_uring_queue_init_params(kQueueEntries, &ring, &params) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+struct SmallFileReader::Ring {
+    io_uring ring{};
+    std::size_t sizeLimit = 0;
+    std::unique_ptr<char[]> buffers;
+    std::array<struct statx, kSmallFilesPerBatch> lookUps{};
+    std::array<bool, kSmallFilesPerBatch> open{};
+
+    char* Buffer(std::size_t index) const { return buffers.get() + index * sizeLimit; }
+
+    ~Ring() { io_uring_queue_exit(&ring); }
+
+    // Submits what was prepared and hands each of the count completions to
+    // handle. false when the kernel took none of it.
+    bool Complete(unsigned count, const std::function<void(std::uint64_t, int)>& handle) {
+        if (count == 0) return true;
+        int submitted = 0;
+        do {
+            submitted = io_uring_submit_and_wait(&ring, count);
+        } while (submitted == -EINTR);
+        if (submitted < 0) return false;
+        for (unsigned done = 0; done < count; ++done) {
+            io_uring_cqe* completion = nullptr;
+            int waited = 0;
+            do {
+                waited = io_uring_wait_cqe(&ring, &completion);
+            } while (waited == -EINTR);
+            if (waited < 0) return false;
+            handle(completion->user_data, completion->res);
+            io_uring_cqe_seen(&ring, completion);
+        }
+        return true;
+    }
+
+    io_uring_sqe* Next(Step step, std::size_t index) {
+        io_uring_sqe* entry = io_uring_get_sqe(&ring);
+        io_uring_sqe_set_data64(entry, Tag(step, index));
+        return entry;
+    }
+
+    void PrepareRead(std::size_t index, std::size_t from, std::size_t size, bool memoryOnly) {
+        io_uring_sqe* read = Next(Step::Read, index);
+        io_uring_prep_read(read, static_cast<int>(index), Buffer(index) + from,
+                           static_cast<unsigned>(size - from), from);
+        read->flags |= IOSQE_FIXED_FILE | IOSQE_IO_LINK;
+        read->rw_flags = memoryOnly ? RWF_NOWAIT : 0;
+        io_uring_prep_close_direct(Next(Step::Close, index), static_cast<unsigned>(index));
+    }
+
+    void PrepareOpenAndRead(std::size_t index, const std::string& path, std::size_t size) {
+        io_uring_sqe* openFile = Next(Step::Open, index);
+        io_uring_prep_openat_direct(openFile, AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK, 0,
+                                    static_cast<unsigned>(index));
+        openFile->flags |= IOSQE_IO_LINK;
+        PrepareRead(index, 0, size, true);
+    }
+};
+
+std::unique_ptr<SmallFileReader> SmallFileReader::Create(std::size_t sizeLimit) {
+    auto ring = std::make_unique<Ring>();
+    if (!InitRing(ring->ring)) return nullptr;
+    if (io_uring_register_files_sparse(&ring->ring, kSmallFilesPerBatch) != 0) return nullptr;
+    ring->sizeLimit = std::max<std::size_t>(sizeLimit, 1);
+    ring->buffers = std::make_unique_for_overwrite<char[]>(kSmallFilesPerBatch * ring->sizeLimit);
+    return std::unique_ptr<SmallFileReader>(new SmallFileReader(std::move(ring)));
+}
+
+SmallFileReader::SmallFileReader(std::unique_ptr<Ring> ring) : m_ring(std::move(ring)) {}
+
+SmallFileReader::~SmallFileReader() = default;
+
+std::string_view SmallFileReader::Content(std::size_t index, std::size_t length) const {
+    return {m_ring->Buffer(index), length};
+}
+
+// Reads first ask for what is in memory only; a read that would wait, or got
+// only part of the file, goes on in a further round that waits for the
+// storage. A read that ends early finds the file shrunk since it was looked
+// up. Whatever a failed step left open is closed at the end.
+void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
+                              std::span<SmallFileOutcome> outcomes) {
+    Ring& ring = *m_ring;
+    const std::size_t count = std::min(paths.size(), kSmallFilesPerBatch);
+    std::fill(outcomes.begin(), outcomes.begin() + count, SmallFileOutcome{});
+    ring.open.fill(false);
+
+    unsigned lookUps = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (IsUnusablePath(*paths[i])) {
+            outcomes[i].lookedUp = true;
+            continue;
+        }
+        io_uring_prep_statx(ring.Next(Step::LookUp, i), AT_FDCWD, paths[i]->c_str(), 0,
+                            STATX_TYPE | STATX_SIZE, &ring.lookUps[i]);
+        ++lookUps;
+    }
+    const bool looked = ring.Complete(lookUps, [&](std::uint64_t tag, int result) {
+        SmallFileOutcome& outcome = outcomes[IndexOf(tag)];
+        outcome.lookedUp = true;
+        if (result == 0) outcome.kind = KindOf(ring.lookUps[IndexOf(tag)]);
+    });
+    if (!looked) {
+        std::fill(outcomes.begin(), outcomes.begin() + count, SmallFileOutcome{});
+        return;
+    }
+
+    std::array<std::size_t, kSmallFilesPerBatch> size{};
+    std::array<std::size_t, kSmallFilesPerBatch> got{};
+    std::array<bool, kSmallFilesPerBatch> pending{};
+    unsigned steps = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        size[i] = ring.lookUps[i].stx_size;
+        if (outcomes[i].kind != PathKind::RegularFile || size[i] > ring.sizeLimit) continue;
+        ring.PrepareOpenAndRead(i, *paths[i], size[i]);
+        ring.open[i] = pending[i] = true;
+        steps += 3;
+    }
+    for (bool memoryOnly = true; steps > 0; memoryOnly = false) {
+        const bool completed = ring.Complete(steps, [&](std::uint64_t tag, int result) {
+            const std::size_t i = IndexOf(tag);
+            switch (StepOf(tag)) {
+                case Step::Open:
+                    if (result < 0) {
+                        ring.open[i] = pending[i] = false;
+                        outcomes[i].read = FileError("open", *paths[i], -result);
+                    }
+                    break;
+                case Step::Read:
+                    if (result >= 0) {
+                        got[i] += static_cast<std::size_t>(result);
+                        if (result == 0 || got[i] == size[i]) pending[i] = false;
+                        outcomes[i].waitedOnStorage |= memoryOnly && pending[i];
+                    } else if (result == -EAGAIN && memoryOnly) {
+                        outcomes[i].waitedOnStorage = true;
+                    } else if (result != -ECANCELED) {
+                        pending[i] = false;
+                        outcomes[i].read = FileError("read", *paths[i], -result);
+                    }
+                    break;
+                case Step::Close:
+                    if (result == 0) ring.open[i] = false;
+                    break;
+                case Step::LookUp:
+                    break;
+            }
+        });
+        steps = 0;
+        for (std::size_t i = 0; completed && i < count; ++i) {
+            if (pending[i] && ring.open[i]) {
+                ring.PrepareRead(i, got[i], size[i], false);
+                steps += 2;
+            }
+        }
+        if (!completed) break;
+    }
+    unsigned closes = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ring.open[i]) {
+            io_uring_prep_close_direct(ring.Next(Step::Close, i), static_cast<unsigned>(i));
+            ++closes;
+        }
+        if (outcomes[i].kind == PathKind::RegularFile && size[i] <= ring.sizeLimit &&
+            !outcomes[i].read) {
+            outcomes[i].read = got[i];
+        }
+    }
+    static_cast<void>(ring.Complete(closes, [&](std::uint64_t tag, int result) {
+        if (result == 0) ring.open[IndexOf(tag)] = false;
+    }));
+}
+
+}  // namespace tarnwick

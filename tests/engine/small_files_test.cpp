@@ -1,0 +1,117 @@
+#include "engine/small_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/content_test.h"
+#include "engine/file_test_pool.h"
+#include "temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::TempDir;
+
+std::unique_ptr<SmallFileReader> ReaderOrNothing() {
+    return SmallFileReader::Create(kSingleReadLimit);
+}
+
+// Every kind of path a batch meets, with what it must find, read and say;
+// twice over, so that the second batch reuses what the first one left.
+TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
+    const auto reader = ReaderOrNothing();
+    if (!reader) GTEST_SKIP() << "this system refuses batched reads";
+    TempDir dir;
+    const std::string linked = dir.WriteFile("target.txt", "through a link");
+    ASSERT_EQ(symlink(linked.c_str(), dir.PathOf("link").c_str()), 0);
+    const struct {
+        std::string path;
+        PathKind kind;
+        std::optional<std::string> content;
+    } cases[] = {
+        {dir.WriteFile("text.txt", "hello world"), PathKind::RegularFile, "hello world"},
+        {dir.WriteFile("empty.txt", ""), PathKind::RegularFile, ""},
+        {dir.WriteFile("limit.txt", std::string(kSingleReadLimit, 'a')), PathKind::RegularFile,
+         std::string(kSingleReadLimit, 'a')},
+        {dir.WriteFile("large.txt", std::string(kSingleReadLimit + 1, 'a')), PathKind::RegularFile,
+         std::nullopt},
+        {dir.PathOf("link"), PathKind::RegularFile, "through a link"},
+        {dir.MakeFolder("folder"), PathKind::Directory, std::nullopt},
+        {dir.PathOf("missing"), PathKind::Missing, std::nullopt},
+        {dir.MakeFifo("pipe"), PathKind::Other, std::nullopt},
+        {dir.PathOf("text.txt") + std::string(1, '\0') + "x", PathKind::Missing, std::nullopt},
+        {std::string(), PathKind::Missing, std::nullopt},
+    };
+    std::vector<const std::string*> paths;
+    for (const auto& row : cases) paths.push_back(&row.path);
+    for (int batch = 0; batch < 2; ++batch) {
+        std::vector<SmallFileOutcome> outcomes(paths.size());
+        reader->ReadAll(paths, outcomes);
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const SmallFileOutcome& outcome = outcomes[i];
+            SCOPED_TRACE(cases[i].path);
+            EXPECT_TRUE(outcome.lookedUp);
+            EXPECT_EQ(outcome.kind, cases[i].kind);
+            ASSERT_EQ(outcome.read.has_value(), cases[i].content.has_value());
+            if (cases[i].content) {
+                ASSERT_TRUE(outcome.read->HasValue()) << outcome.read->Error().description;
+                EXPECT_EQ(reader->Content(i, outcome.read->Value()), *cases[i].content);
+            }
+        }
+    }
+}
+
+TEST(SmallFileReader, ReportsAFileThatCannotBeOpened) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
+    const auto reader = ReaderOrNothing();
+    if (!reader) GTEST_SKIP() << "this system refuses batched reads";
+    TempDir dir;
+    const std::string secret = dir.WriteFile("secret.txt", "hello");
+    ASSERT_EQ(chmod(secret.c_str(), 0), 0);
+    const std::vector<const std::string*> paths = {&secret};
+    std::vector<SmallFileOutcome> outcomes(1);
+    reader->ReadAll(paths, outcomes);
+    ASSERT_TRUE(outcomes[0].read && !outcomes[0].read->HasValue());
+    EXPECT_EQ(outcomes[0].read->Error().description,
+              "Cannot open \"" + secret + "\": Permission denied");
+}
+
+// The pool reads small files together when many are queued: each verdict
+// must be the one the file's own test gives.
+TEST(SmallFileReader, ThePoolGivesTheVerdictsOfTheFilesOwnTests) {
+    TempDir dir;
+    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    std::vector<std::string> paths = {dir.MakeFolder("folder"), dir.PathOf("missing"),
+                                      dir.MakeFifo("pipe"),
+                                      dir.WriteFile("large.txt", std::string(200000, 'a'))};
+    for (int i = 0; i < 60; ++i) {
+        const std::string content = i % 3 == 0   ? "hay and needle"
+                                    : i % 3 == 1 ? "\x01\x02 binary start"
+                                                 : "only hay";
+        paths.push_back(dir.WriteFile(std::to_string(i) + ".txt", content));
+    }
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    for (const std::string& path : paths)
+        jobs.push_back(std::make_shared<FileTestJob>(path, matcher));
+    FileTestPool pool(2, {});
+    pool.SubmitAll(jobs);
+    for (const auto& job : jobs) {
+        while (!job->Done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto own = TestFileContent(paths[i], *matcher, [] { return true; });
+        ASSERT_TRUE(jobs[i]->Done());
+        ASSERT_TRUE(own.HasValue() && jobs[i]->Outcome().HasValue()) << paths[i];
+        EXPECT_EQ(jobs[i]->Outcome().Value(), own.Value()) << paths[i];
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick
