@@ -41,8 +41,11 @@ bool IsExistingFile(const std::string& path);
 // directory".
 std::string DescribeSystemError(int code);
 
-// The error of an action on path: "Cannot <action> "<path>": <reason>".
+// The error of an action on path: "Cannot <action> "<path>": <reason>",
+// the reason the system's text for code unless one is given.
 SystemError FileError(std::string_view action, const std::string& path, int code);
+SystemError FileError(std::string_view action, const std::string& path, int code,
+                      std::string_view reason);
 
 // Succeeds when path is a folder; otherwise the error that says why it is
 // not, described as a failure to open the folder.

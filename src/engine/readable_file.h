@@ -28,6 +28,12 @@ public:
     // Reads until count bytes arrived or the file ended; gives the number read.
     Expected<std::size_t> Read(char* into, std::size_t count) const;
 
+    // The whole content of a regular file of at most sizeLimit bytes, as long
+    // as it was when it was opened: bytes appended since are not read, and a
+    // file that shrank gives what is left. Anything else is never read: a
+    // FIFO, a device or a socket could block or never end.
+    Expected<std::string> ReadAll(std::uint64_t sizeLimit) const;
+
 private:
     explicit ReadableFile(std::string path) : m_path(std::move(path)) {}
     SystemError Error(const char* action, int code) const;
