@@ -16,7 +16,7 @@ bool IsHidden(std::string_view name) {
 // Only a real folder is entered: a link to a folder is never followed, so a
 // link loop cannot make the walk endless.
 bool IsWalkedSubfolder(const FolderEntry& entry) {
-    return entry.type == EntryType::Folder && !IsHidden(entry.name) && IsValidUtf8(entry.name);
+    return entry.type == EntryType::Folder && !IsHidden(entry.name);
 }
 
 std::vector<std::string> SubfoldersOf(const std::string& folder,
@@ -111,8 +111,7 @@ std::vector<std::string> ListFiles(const std::string& folderPath, std::string_vi
     std::vector<std::string> names;
     // A folder that cannot be listed gives no names.
     static_cast<void>(ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
-        if (IsValidUtf8(entry.name) && MatchesWildcard(entry.name, pattern) &&
-            IsListedFile(folderPath, entry)) {
+        if (MatchesWildcard(entry.name, pattern) && IsListedFile(folderPath, entry)) {
             names.emplace_back(entry.name);
         }
     }));

@@ -18,8 +18,8 @@ void MakeLink(const std::string& target, const std::string& link) {
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << link;
 }
 
-// R/A/C, R/b/D and R/~old are walked; hidden folders, a link back to R, a
-// file and a folder whose name is not UTF-8 are not.
+// R/A/C, R/b/D, R/~old and R/bad\xff (a name that is not UTF-8) are walked;
+// hidden folders, a link back to R and a file are not.
 class FolderWalkTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,16 +46,17 @@ protected:
 
 TEST_F(FolderWalkTest, WalksLevelByLevelInNameOrder) {
     int yields = 0;
-    EXPECT_EQ(Walk(true, &yields),
-              (std::vector<std::string>{Folder("R"), Folder("R/A"), Folder("R/b"), Folder("R/~old"),
-                                        Folder("R/A/C"), Folder("R/b/D")}));
-    // 6 enumerations started, 10 entries examined, 5 folders appended.
-    EXPECT_EQ(yields, 21);
+    EXPECT_EQ(
+        Walk(true, &yields),
+        (std::vector<std::string>{Folder("R"), Folder("R/A"), Folder("R/b"), Folder("R/bad\xff"),
+                                  Folder("R/~old"), Folder("R/A/C"), Folder("R/b/D")}));
+    // 7 enumerations started, 10 entries examined, 6 folders appended.
+    EXPECT_EQ(yields, 23);
 }
 
 TEST_F(FolderWalkTest, WithoutRecursionAppendsOnlyTheFirstLevel) {
     EXPECT_EQ(Walk(false), (std::vector<std::string>{Folder("R"), Folder("R/A"), Folder("R/b"),
-                                                     Folder("R/~old")}));
+                                                     Folder("R/bad\xff"), Folder("R/~old")}));
 }
 
 TEST_F(FolderWalkTest, SkipsAFolderThatCannotBeListed) {
@@ -64,8 +65,9 @@ TEST_F(FolderWalkTest, SkipsAFolderThatCannotBeListed) {
     ASSERT_EQ(chmod(m_dir.PathOf("R/b").c_str(), 0), 0);
     const auto folders = Walk(true);
     chmod(m_dir.PathOf("R/b").c_str(), 0700);
-    EXPECT_EQ(folders, (std::vector<std::string>{Folder("R"), Folder("R/A"), Folder("R/b"),
-                                                 Folder("R/~old"), Folder("R/A/C")}));
+    EXPECT_EQ(folders,
+              (std::vector<std::string>{Folder("R"), Folder("R/A"), Folder("R/b"),
+                                        Folder("R/bad\xff"), Folder("R/~old"), Folder("R/A/C")}));
 }
 
 TEST(ListFiles, ListsMatchingNonFoldersInNameOrder) {
@@ -89,13 +91,14 @@ TEST(ListFiles, ListsMatchingNonFoldersInNameOrder) {
         std::vector<std::string> names;
     } cases[] = {
         {"*.*",
-         {".hidden.txt", "a.TXT", "b.txt", "c.log", "filelink.txt", "noext", "pipe", "x..txt",
+         {".hidden.txt", "a.TXT", "b.txt", "bad\xff.txt", "c.log", "filelink.txt", "noext", "pipe",
+          "x..txt",
           "\xc3\xa4"
           "a.txt",
           "\xc3\x84"
           "b.txt"}},
         {"*.txt",
-         {".hidden.txt", "a.TXT", "b.txt", "filelink.txt", "x..txt",
+         {".hidden.txt", "a.TXT", "b.txt", "bad\xff.txt", "filelink.txt", "x..txt",
           "\xc3\xa4"
           "a.txt",
           "\xc3\x84"
