@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "platform/display_text.h"
 #include "platform/message_box.h"
 
 namespace tarnwick {
@@ -110,7 +111,7 @@ QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
 }
 
 bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, CarriageReturnsAsLineBreaks(text),
+    QMessageBox box(QMessageBox::NoIcon, title, ForDisplay(CarriageReturnsAsLineBreaks(text)),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;

@@ -169,6 +169,26 @@ TEST_F(FileListTest, UnloadableListFilesAreReportedByNameWhileTheOthersLoad) {
                   "\n\nwas not added because it has bad characters in the filename.");
 }
 
+// What is drawn and read out is cut; the entry itself stays whole.
+TEST_F(FileListTest, AListFileOfOneTenMegabyteLineGivesOneWholeEntryShownCut) {
+    QByteArray line(10 << 20, 'a');
+    line[0] = '/';
+    line.append("/end.txt");
+    answerer.QueueFileChoice({{files.Path(), files.Write("long.lst", line)}});
+    Click(form.PushButton8);
+    form.ListView1->SetHeaderText(QString::fromLatin1(line));
+    form.ListView1->Flush();
+
+    ASSERT_EQ(Entries().size(), 1u);
+    EXPECT_EQ(Entries()[0], QString::fromLatin1(line));
+    const QString shown =
+        QString::fromLatin1(line.first(4096)) + QChar(0x2026) + QString::fromLatin1(line.last(256));
+    const QAbstractItemModel& model = *form.ListView1->model();
+    EXPECT_EQ(model.index(0, 0).data(Qt::DisplayRole).toString(), shown);
+    EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole).toString(), shown);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), shown);
+}
+
 TEST(HasBadName, RefusesNamesTheSystemCannotTake) {
     EXPECT_FALSE(HasBadName(QStringLiteral("/no/such/file.txt")));
     EXPECT_FALSE(HasBadName(QStringLiteral("/tmp")));
