@@ -60,9 +60,8 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
         return;
     }
     const std::string_view bytes(content.constData(), static_cast<std::size_t>(content.size()));
-    ForEachListFileLine(bytes, [&list](std::string_view line) {
-        list.Append(QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
-    });
+    ForEachListFileLine(
+        bytes, [&list](std::string_view line) { list.Append(PathFromSystemEncoding(line)); });
 }
 
 bool HasBadName(const QString& path) {

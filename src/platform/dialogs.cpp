@@ -2,13 +2,14 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "engine/file_system.h"
 #include "platform/display_text.h"
 #include "platform/message_box.h"
+#include "platform/system.h"
 
 namespace tarnwick {
 
@@ -44,17 +45,22 @@ public:
     using QFileDialog::QFileDialog;
 
     // Full paths of the names in the file name box, which lists several
-    // names each in double quotes.
+    // names each in double quotes, with the bytes of names that Qt could not
+    // decode recovered.
     QStringList ChosenPaths() const {
         const QString typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-        if (typed.isEmpty()) {
-            return selectedFiles();
-        }
-        const QStringList names =
-            typed.contains(QLatin1Char('"')) ? QuotedNames(typed) : QStringList{typed};
         QStringList paths;
-        for (const QString& name : names) {
-            paths.append(directory().absoluteFilePath(name));
+        if (typed.isEmpty()) {
+            paths = selectedFiles();
+        } else {
+            const QStringList names =
+                typed.contains(QLatin1Char('"')) ? QuotedNames(typed) : QStringList{typed};
+            for (const QString& name : names) {
+                paths.append(directory().absoluteFilePath(name));
+            }
+        }
+        for (QString& path : paths) {
+            path = RecoverLossyPath(path);
         }
         return paths;
     }
@@ -62,7 +68,8 @@ public:
 protected:
     void accept() override {
         const QStringList chosen = ChosenPaths();
-        if (chosen.size() == 1 && QFileInfo(chosen.first()).isDir()) {
+        if (chosen.size() == 1 &&
+            QueryPathKind(PathToSystemEncoding(chosen.first())) == PathKind::Directory) {
             QFileDialog::accept();
             return;
         }
@@ -131,12 +138,13 @@ QString ChooseFileToSave(QWidget* parent, const FileDialogRequest& request) {
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return dialog.exec() == QDialog::Accepted ? RecoverLossyPath(dialog.selectedFiles().value(0))
+                                              : QString();
 }
 
 QString BrowseForFolder(QWidget* parent, const QString& title) {
-    return QFileDialog::getExistingDirectory(
-        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    return RecoverLossyPath(QFileDialog::getExistingDirectory(
+        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog));
 }
 
 }  // namespace tarnwick

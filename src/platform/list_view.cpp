@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "platform/display_text.h"
+#include "platform/system.h"
 #include "platform/twips.h"
 
 namespace tarnwick {
@@ -28,7 +29,7 @@ QStringList LocalPaths(const QMimeData* data) {
     QStringList paths;
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
-            paths.append(url.toLocalFile());
+            paths.append(PathOfLocalUrl(url));
         }
     }
     return paths;

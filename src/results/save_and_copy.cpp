@@ -41,10 +41,6 @@ void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePa
     }
 }
 
-std::string Utf8(const QString& text) {
-    return text.toStdString();
-}
-
 // Empty when every line reached the file, else the system's reason.
 QString WriteLines(const QString& path, const QList<QString>& lines) {
     QSaveFile file(path);
@@ -52,7 +48,7 @@ QString WriteLines(const QString& path, const QList<QString>& lines) {
         return file.errorString();
     }
     bool written = true;
-    InEncodedParts(lines, ToSystemEncoding, [&](std::span<const std::string> part) {
+    InEncodedParts(lines, PathToSystemEncoding, [&](std::span<const std::string> part) {
         const std::string text = RenderResultsFile(part);
         written = written && file.write(text.data(), static_cast<qint64>(text.size())) ==
                                  static_cast<qint64>(text.size());
@@ -95,15 +91,15 @@ void CopyListToClipboard(const ListView& list) {
     }
     const QList<QString> snapshot = list.Entries();
     std::size_t width = 0;
-    InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
+    InEncodedParts(snapshot, PathToSystemEncoding, [&](std::span<const std::string> part) {
         width = std::max(width, ClipboardColumnWidth(part));
     });
-    // Kept as UTF-8, half the size of the same text in a QString; the
-    // clipboard converts it when another program asks for it.
+    // Kept as the entries' bytes, half the size of the same text in a
+    // QString; the clipboard converts it when another program asks for it.
     QByteArray text;
     // Every line is the padded entry, a TAB and CR LF.
     text.reserve(snapshot.size() * static_cast<qsizetype>(width + 3));
-    InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
+    InEncodedParts(snapshot, PathToSystemEncoding, [&](std::span<const std::string> part) {
         const std::string lines = RenderClipboardLines(part, width);
         text.append(lines.data(), static_cast<qsizetype>(lines.size()));
     });

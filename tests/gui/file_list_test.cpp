@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <fstream>
+#include <functional>
 
 #include "filelist/add_files.h"
 #include "gui_test_support.h"
@@ -187,6 +189,71 @@ TEST_F(FileListTest, AListFileOfOneTenMegabyteLineGivesOneWholeEntryShownCut) {
     EXPECT_EQ(model.index(0, 0).data(Qt::DisplayRole).toString(), shown);
     EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole).toString(), shown);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), shown);
+}
+
+// The bytes of names that are not UTF-8 survive every road into the list;
+// the list shows a replacement mark for them.
+class LosslessNamesTest : public FileListTest {
+protected:
+    LosslessNamesTest() {
+        files.MakeFolder("latin");
+        WriteNamed(folderBytes + "/caf\xe9.txt");
+        ::mkdir((folderBytes + "/sub\xff").c_str(), 0755);
+        WriteNamed(folderBytes + "/sub\xff/x.txt");
+    }
+
+    static void WriteNamed(const std::string& path) { std::ofstream(path) << "x"; }
+
+    const std::string folderBytes = files.Path().toStdString() + "/latin";
+    const QString folder = files.Path() + "/latin";
+    const QString file = folder + "/caf" + QChar(0xDCE9) + ".txt";
+    const QString inSubfolder = folder + "/sub" + QChar(0xDCFF) + "/x.txt";
+};
+
+TEST_F(LosslessNamesTest, EveryRoadIntoTheListKeepsTheBytes) {
+    const QString lossy = folder + "/caf" + QChar::ReplacementCharacter + ".txt";
+    const struct {
+        const char* road;
+        std::function<void()> take;
+        std::vector<QString> entries;
+    } roads[] = {
+        {"list file",
+         [&] {
+             files.Write("names.lst", QByteArray::fromStdString(folderBytes + "/caf\xe9.txt\r\n"));
+             answerer.QueueFileChoice({{files.Path(), "names.lst"}});
+             Click(form.PushButton8);
+         },
+         {file}},
+        {"open dialog",
+         [&] {
+             answerer.QueueFileChoice({{folder, lossy}});
+             Click(form.PushButton7);
+         },
+         {file}},
+        {"folder walk",
+         [&] {
+             answerer.QueueInput(QStringLiteral("txt"));
+             answerer.QueueFileChoice({{files.Path(), folder}});
+             Click(form.PushButton3);
+         },
+         {file, inSubfolder}},
+        {"drop",
+         [&] {
+             QMimeData data;
+             data.setUrls({QUrl::fromEncoded(
+                               QByteArray::fromStdString("file://" + folderBytes + "/caf%E9.txt")),
+                           QUrl::fromLocalFile(lossy), QUrl::fromLocalFile(folder)});
+             EXPECT_TRUE(DropData(data));
+         },
+         {file, file, file, inSubfolder}},
+    };
+    for (const auto& [road, take, entries] : roads) {
+        form.ListView1->Clear();
+        take();
+        EXPECT_THAT(Entries(), ElementsAreArray(entries)) << road;
+    }
+    form.ListView1->Flush();
+    EXPECT_EQ(form.ListView1->model()->index(0, 0).data().toString(), lossy);
 }
 
 TEST(HasBadName, RefusesNamesTheSystemCannotTake) {

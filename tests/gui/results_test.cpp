@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
@@ -98,6 +99,17 @@ TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {
     answerer.AnswerQuestionsWith(QMessageBox::Yes);
     Save(path);
     EXPECT_EQ(Contents(path), QByteArray());
+}
+
+TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
+    AddEntries(*form.ListView2, {QStringLiteral("/caf") + QChar(0xDCE9) + ".txt", "/b"});
+    const QString path = files.Path() + "/results";
+    Save(path);
+    Click(form.PushButton4);
+
+    EXPECT_EQ(Contents(path), QByteArray("/caf\xe9.txt\r\n/b\r\n"));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain")),
+              QByteArray("/caf\xe9.txt\t\r\n/b       \t\r\n"));
 }
 
 TEST_F(ResultsTest, SaveThatCannotBeWrittenIsReportedAndKeepsTheList) {
