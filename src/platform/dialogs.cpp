@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "engine/file_system.h"
 #include "platform/display_text.h"
@@ -44,9 +45,9 @@ class LenientFileDialog : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
 
-    // Full paths of the names in the file name box, which lists several
-    // names each in double quotes, with the bytes of names that Qt could not
-    // decode recovered.
+    // Absolute, clean paths of the names in the file name box, which lists
+    // several names each in double quotes, with the bytes of names that Qt
+    // could not decode recovered.
     QStringList ChosenPaths() const {
         const QString typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
         QStringList paths;
@@ -56,7 +57,7 @@ public:
             const QStringList names =
                 typed.contains(QLatin1Char('"')) ? QuotedNames(typed) : QStringList{typed};
             for (const QString& name : names) {
-                paths.append(directory().absoluteFilePath(name));
+                paths.append(QDir::cleanPath(directory().absoluteFilePath(name)));
             }
         }
         for (QString& path : paths) {
@@ -93,15 +94,30 @@ void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     dialog.setNameFilters(QtNameFilters(request.filter));
 }
 
+QString FolderOf(const QString& path) {
+    const qsizetype lastSeparator = path.lastIndexOf(QLatin1Char('/'));
+    return lastSeparator == 0 ? QStringLiteral("/")
+                              : path.first(std::max<qsizetype>(lastSeparator, 0));
+}
+
+QString NameOf(const QString& path) {
+    return path.sliced(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Files of one folder give the folder and their names; files of several
+// folders stand each as its own path, after an empty folder piece.
 QString SelectionText(const LenientFileDialog& dialog) {
     const QStringList files = dialog.ChosenPaths();
     if (files.size() <= 1) {
         return files.value(0);
     }
-    const QDir folder = dialog.directory();
-    QStringList pieces = {folder.absolutePath()};
+    const QString folder = FolderOf(files.first());
+    const bool oneFolder = std::all_of(files.cbegin(), files.cend(), [&](const QString& file) {
+        return FolderOf(file) == folder;
+    });
+    QStringList pieces = {oneFolder ? folder : QString()};
     for (const QString& file : files) {
-        pieces.append(folder.relativeFilePath(file));
+        pieces.append(oneFolder ? NameOf(file) : file);
     }
     return pieces.join(QChar(0));
 }

@@ -37,6 +37,7 @@ TEST(SplitSelection, JoinsTheFolderToEachName) {
         {"/data\0a.txt\0b.txt\0c.txt"s, {"/data/a.txt", "/data/b.txt", "/data/c.txt"}},
         {"/\0a.txt\0b.txt"s, {"/a.txt", "/b.txt"}},
         {"//srv/share\0a.txt\0b//c"s, {"//srv/share/a.txt", "//srv/share/b/c"}},
+        {"\0/a/x.txt\0/b//y.txt"s, {"/a/x.txt", "/b//y.txt"}},
     };
     for (const auto& [selection, paths] : cases) EXPECT_EQ(SplitSelection(selection), paths);
 }

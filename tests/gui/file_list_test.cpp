@@ -141,6 +141,47 @@ TEST_F(FileListTest, OpenDialogAddsEveryPickedFileInOrder) {
     EXPECT_THAT(answerer.Seen(), IsEmpty());
 }
 
+// L/link leads to T/sub, and T holds files of the same names as L: a name
+// joined to the wrong folder would name those.
+TEST_F(FileListTest, OpenDialogsGiveTheFilesPickedWhateverFolderTheyAreIn) {
+    for (const char* name : {"L/good1.txt", "L/good2.txt", "T/good1.txt", "T/good2.txt",
+                             "T/sub/inner1.txt", "T/sub/inner2.txt", "M/other.txt"}) {
+        files.Write(name, "x");
+    }
+    const QString l = files.Path() + "/L";
+    const QString link = l + "/link";
+    ASSERT_EQ(symlink(qPrintable(files.Path() + "/T/sub"), qPrintable(link)), 0);
+    const struct {
+        QString folder;
+        QString typed;
+        std::vector<QString> entries;
+    } choices[] = {
+        {link,
+         "\"" + l + "/good1.txt\" \"" + l + "/good2.txt\"",
+         {l + "/good1.txt", l + "/good2.txt"}},
+        {link, "\"inner1.txt\" \"inner2.txt\"", {link + "/inner1.txt", link + "/inner2.txt"}},
+        {link, "\"../good1.txt\" \"inner1.txt\"", {l + "/good1.txt", link + "/inner1.txt"}},
+        {l,
+         "\"good1.txt\" \"" + files.Path() + "/M/other.txt\"",
+         {l + "/good1.txt", files.Path() + "/M/other.txt"}},
+    };
+    for (const auto& [folder, typed, entries] : choices) {
+        form.ListView1->Clear();
+        answerer.QueueFileChoice({{folder, typed}});
+        Click(form.PushButton7);
+        EXPECT_THAT(Entries(), ElementsAreArray(entries)) << typed.toStdString();
+
+        form.ListView1->Clear();
+        for (const QString& entry : entries) {
+            files.Write(entry.mid(files.Path().size() + 1) + ".lst", (entry + "\r\n").toUtf8());
+        }
+        QString lists = typed;
+        answerer.QueueFileChoice({{folder, lists.replace(".txt", ".txt.lst")}});
+        Click(form.PushButton8);
+        EXPECT_THAT(Entries(), ElementsAreArray(entries)) << typed.toStdString();
+    }
+}
+
 TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
     files.Write("crlf.lst", "/test/1.txt\r\n/test/2.txt\r\n");
     files.Write("lf.lst", "/test/1.txt\n  blanks kept \n");
