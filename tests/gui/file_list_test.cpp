@@ -22,6 +22,9 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
+const QString kListFileFormatShown =
+    QStringLiteral("File should look like:\nC:\\test\\1.txt\nC:\\test\\2.txt\netc.");
+
 class FileListTest : public FormTest {
 protected:
     const QList<QString>& Entries() const { return form.ListView1->Entries(); }
@@ -191,9 +194,7 @@ TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
 
     EXPECT_THAT(Entries(), ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt",
                                        "  blanks kept ", "", "a", "", "b", "c", "d"));
-    ASSERT_EQ(answerer.Seen().size(), 1u);
-    EXPECT_EQ(answerer.Seen()[0].text,
-              QStringLiteral("File should look like:\nC:\\test\\1.txt\nC:\\test\\2.txt\netc."));
+    EXPECT_THAT(answerer.Texts(), ElementsAre(kListFileFormatShown));
     EXPECT_THAT(answerer.DialogTitles(),
                 ElementsAre("Add File(s) - Hold Ctrl to select multiple files"));
 }
@@ -210,6 +211,41 @@ TEST_F(FileListTest, UnloadableListFilesAreReportedByNameWhileTheOthersLoad) {
     EXPECT_EQ(answerer.Seen()[2].text,
               files.Path() + "/" + longName +
                   "\n\nwas not added because it has bad characters in the filename.");
+}
+
+// Anything but a regular file could block the window or never end.
+TEST_F(FileListTest, ListFilesThatAreNotRegularFilesAreReportedWhileTheOthersLoad) {
+    files.Write("first.lst", "/1\r\n");
+    files.Write("last.lst", "/2\r\n");
+    const QString fifo = files.Path() + "/fifo.lst";
+    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    const QString folder = files.MakeFolder("folder.lst");
+    const QString sparse = files.Write("sparse.lst", "");
+    ASSERT_EQ(truncate(qPrintable(sparse), 5LL << 30), 0);
+    const struct {
+        QString path;
+        QString reason;
+    } refused[] = {
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {"/dev/urandom", "not a regular file"},
+        {folder, "not a regular file"},
+        {sparse, "larger than 268435456 bytes"},
+    };
+    QString typed = QStringLiteral("\"first.lst\"");
+    for (const auto& [path, reason] : refused) {
+        typed += " \"" + path + "\"";
+    }
+    answerer.QueueFileChoice({{files.Path(), typed + " \"last.lst\""}});
+    Click(form.PushButton8);
+
+    EXPECT_THAT(Entries(), ElementsAre("/1", "/2"));
+    std::vector<QString> expected = {kListFileFormatShown};
+    for (const auto& [path, reason] : refused) {
+        expected.push_back("Could not read the list file\n\nCannot read \"" + path +
+                           "\": " + reason);
+    }
+    EXPECT_THAT(answerer.Texts(), ElementsAreArray(expected));
 }
 
 // What is drawn and read out is cut; the entry itself stays whole.
