@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -278,6 +279,9 @@ protected:
         ::mkdir((folderBytes + "/sub\xff").c_str(), 0755);
         WriteNamed(folderBytes + "/sub\xff/x.txt");
     }
+
+    // Qt cannot name such files to remove them with the temporary folder.
+    ~LosslessNamesTest() override { std::filesystem::remove_all(folderBytes); }
 
     static void WriteNamed(const std::string& path) { std::ofstream(path) << "x"; }
 

@@ -7,6 +7,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 #include <fstream>
 
 #include "gui_test_support.h"
@@ -47,7 +48,7 @@ protected:
     const QList<QString>& Results() const { return form.ListView2->Entries(); }
 };
 
-TEST_F(HostileEntriesTest, SpecialFilesArePassedOverAndLinkLoopsReported) {
+TEST_F(HostileEntriesTest, SpecialFilesArePassedOverAndBrokenLinksReported) {
     const QString lacking = files.Write("lacking.txt", "plain words");
     const QString sparse = files.Write("sparse.txt", "");
     ASSERT_EQ(truncate(qPrintable(sparse), 5LL << 30), 0);
@@ -55,16 +56,20 @@ TEST_F(HostileEntriesTest, SpecialFilesArePassedOverAndLinkLoopsReported) {
     ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
     const QString loop = files.Path() + "/loop";
     ASSERT_EQ(symlink(qPrintable(loop), qPrintable(loop)), 0);
+    const QString dangling = files.Path() + "/dangling";
+    ASSERT_EQ(symlink(qPrintable(files.Path() + "/gone"), qPrintable(dangling)), 0);
     const QString folder = files.MakeFolder("special");
     ASSERT_EQ(mkfifo(qPrintable(folder + "/fifo"), 0600), 0);
     ASSERT_EQ(symlink(qPrintable(folder + "/loop"), qPrintable(folder + "/loop")), 0);
     const QString inFolder = files.Write("special/lacking.txt", "plain words");
-    AddEntries(form, {"/dev/zero", "/dev/null", fifo, sparse, loop, folder, lacking});
+    AddEntries(form, {"/dev/zero", "/dev/null", fifo, sparse, loop, dangling, folder, lacking});
     Search();
 
     EXPECT_THAT(Results(), ElementsAre(inFolder, lacking));
     EXPECT_THAT(Line138Reports(), ElementsAre("Cannot open folder \"" + loop.toStdString() +
-                                              "\": Too many levels of symbolic links"));
+                                                  "\": Too many levels of symbolic links",
+                                              "Cannot open folder \"" + dangling.toStdString() +
+                                                  "\": No such file or directory"));
     EXPECT_EQ(answerer.Seen().back().text, kDoneText);
 }
 
@@ -117,6 +122,8 @@ TEST_F(HostileEntriesTest, FilesWhoseNamesAreNotUtf8AreFoundUnderTheirOwnBytes) 
 
     EXPECT_THAT(Results(), ElementsAre(file, file));
     EXPECT_THAT(answerer.Texts(), ElementsAre(kDoneText));
+    // Qt cannot name such a file to remove it with the temporary folder.
+    std::filesystem::remove_all(folderBytes);
 }
 
 }  // namespace
