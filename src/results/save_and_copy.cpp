@@ -70,9 +70,9 @@ Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
     return committed;
 }
 
-// A bound on the clipboard text: one padded line per entry.
-std::uint64_t ClipboardTextBound(std::uint64_t entryBytes, qsizetype count, std::size_t width) {
-    return entryBytes + static_cast<std::uint64_t>(count) * (width + kClipboardLineExtra);
+// The bytes of count padded lines, each a TAB and CR LF longer.
+std::uint64_t PaddedLinesSize(qsizetype count, std::size_t width) {
+    return static_cast<std::uint64_t>(count) * (width + kClipboardLineExtra);
 }
 
 QString Describe(const SystemError& error) {
@@ -111,8 +111,9 @@ Expected<void> CopyListToClipboard(const ListView& list) {
             entryBytes += entry.size();
         }
     });
-    // One long entry pads every line to its length.
-    const std::uint64_t bound = ClipboardTextBound(entryBytes, snapshot.size(), width);
+    // One long entry pads every line to its length. Padding counts
+    // characters, so the entries' bytes bound what they add beyond it.
+    const std::uint64_t bound = entryBytes + PaddedLinesSize(snapshot.size(), width);
     if (bound > kClipboardSizeLimit) {
         return SystemError{EFBIG,
                            kClipboardTooLarge.arg(bound).arg(kClipboardSizeLimit).toStdString()};
@@ -120,7 +121,7 @@ Expected<void> CopyListToClipboard(const ListView& list) {
     // Kept as the entries' bytes, half the size of the same text in a
     // QString; the clipboard converts it when another program asks for it.
     QByteArray text;
-    text.reserve(static_cast<qsizetype>(bound));
+    text.reserve(static_cast<qsizetype>(PaddedLinesSize(snapshot.size(), width)));
     InEncodedParts(snapshot, PathToSystemEncoding, [&](std::span<const std::string> part) {
         const std::string lines = RenderClipboardLines(part, width);
         text.append(lines.data(), static_cast<qsizetype>(lines.size()));
