@@ -3,6 +3,8 @@
 #include "engine/file_system.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <string>
 #include <utility>
 
 #include "engine/case_fold.h"
@@ -38,8 +40,12 @@ bool IsFolderOrLinkToFolder(const std::string& folder, const FolderEntry& entry)
 }  // namespace
 
 SystemError FileError(std::string_view action, const std::string& path, int code) {
-    return {code,
-            "Cannot " + std::string(action) + " \"" + path + "\": " + DescribeSystemError(code)};
+    return FileError(action, path, code, DescribeSystemError(code));
+}
+
+SystemError FileError(std::string_view action, const std::string& path, int code,
+                      std::string_view reason) {
+    return {code, "Cannot " + std::string(action) + " \"" + path + "\": " + std::string(reason)};
 }
 
 Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder) {
@@ -109,6 +115,20 @@ ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
 
 SystemError ReadableFile::Error(const char* action, int code) const {
     return FileError(action, m_path, code);
+}
+
+// The reasons are the program's own, as no system call failed.
+Expected<std::string> ReadableFile::ReadAll(std::uint64_t sizeLimit) {
+    if (!m_regular) return FileError("read", m_path, EINVAL, "not a regular file");
+    if (m_size > sizeLimit) {
+        return FileError("read", m_path, EFBIG,
+                         "larger than " + std::to_string(sizeLimit) + " bytes");
+    }
+    std::string content(static_cast<std::size_t>(m_size), '\0');
+    const Expected<std::size_t> got = Read(content.data(), content.size());
+    if (!got) return got.Error();
+    content.resize(got.Value());
+    return content;
 }
 
 }  // namespace tarnwick

@@ -33,6 +33,11 @@ std::string PathFromText(std::u16string_view text);
 // POSIX has no drive roots.
 std::size_t DriveRootLength(std::string_view path);
 
+// The error code for which the system would be handed another path than
+// the one given, or none at all (a NUL inside it, a path or name longer than
+// the system takes), or 0. Such a path is turned away before any lookup.
+int PathRefusal(std::string_view path);
+
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
 // What is at path, following symbolic links. Never fails: anything that
@@ -51,8 +56,11 @@ bool IsExistingFile(const std::string& path);
 // directory".
 std::string DescribeSystemError(int code);
 
-// The error of an action on path: "Cannot <action> "<path>": <reason>".
+// The error of an action on path: "Cannot <action> "<path>": <reason>",
+// the reason the system's text for code unless one is given.
 SystemError FileError(std::string_view action, const std::string& path, int code);
+SystemError FileError(std::string_view action, const std::string& path, int code,
+                      std::string_view reason);
 
 // Succeeds when path is a folder; otherwise the error that says why it is
 // not, described as a failure to open the folder.

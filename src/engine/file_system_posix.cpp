@@ -5,11 +5,20 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
+#include <string>
+#include <utility>
 
+#include "engine/file_replacement.h"
 #include "engine/file_system.h"
+#include "engine/lossless_text.h"
 #include "engine/readable_file.h"
 
 namespace tarnwick {
@@ -60,6 +69,44 @@ EntryAttributes AttributesOf(DIR* dir, const dirent& entry) {
     }
 }
 
+// The system takes a path as a C string of bounded length: a path holding a
+// NUL would be cut short at it and name another file, and an overlong one
+// is refused anyway. Both are turned away before any lookup.
+
+// stat or lstat, failing with errno set for a refused path.
+template <typename StatCall>
+bool StatPath(StatCall call, const std::string& path, struct stat& info) {
+    if (const int refusal = PathRefusal(path)) {
+        errno = refusal;
+        return false;
+    }
+    return call(path.c_str(), &info) == 0;
+}
+
+// Where a link at path points, or path itself; a dangling link is replaced
+// by the file.
+std::string ReplacedTarget(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+// A name beside target that nothing has; made with O_EXCL, so an existing
+// file is never taken over.
+int CreateNewFileBeside(const std::string& target, std::string& newPath) {
+    static std::atomic<unsigned> counter{std::random_device{}()};
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        newPath = target + ".tarnwick-" + std::to_string(getpid()) + "-" +
+                  std::to_string(counter.fetch_add(1));
+        const int fd = open(newPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::size_t DriveRootLength(std::string_view) {
@@ -70,28 +117,50 @@ std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
     return std::nullopt;
 }
 
+// Names are bytes here; the lists carry the bytes that are not UTF-8 as
+// lone surrogates.
+std::u16string PathToText(std::string_view path) {
+    return DecodeLossless(path);
+}
+
+std::string PathFromText(std::u16string_view text) {
+    return EncodeLossless(text);
+}
+
+int PathRefusal(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return EINVAL;
+    if (path.size() >= PATH_MAX) return ENAMETOOLONG;
+    for (std::size_t start = 0; start < path.size();) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end - start > NAME_MAX) return ENAMETOOLONG;
+        start = end + 1;
+    }
+    return 0;
+}
+
 std::string DescribeSystemError(int code) {
     return std::strerror(code);
 }
 
 PathKind QueryPathKind(const std::string& path) {
     struct stat info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0) return PathKind::Missing;
+    if (path.empty() || !StatPath(stat, path, info)) return PathKind::Missing;
     if (S_ISREG(info.st_mode)) return PathKind::RegularFile;
     if (S_ISDIR(info.st_mode)) return PathKind::Directory;
     return PathKind::Other;
 }
 
 bool IsNameRefused(const std::string& path) {
-    if (path.find('\0') != std::string::npos) return true;
     struct stat info {};
-    return stat(path.c_str(), &info) != 0 && (errno == ENAMETOOLONG || errno == EILSEQ);
+    return !StatPath(stat, path, info) &&
+           (errno == EINVAL || errno == ENAMETOOLONG || errno == EILSEQ);
 }
 
 EntryAttributes QueryEntryAttributes(const std::string& path) {
     const std::string_view name = std::string_view(path).substr(path.find_last_of('/') + 1);
     struct stat info {};
-    if (path.empty() || lstat(path.c_str(), &info) != 0)
+    if (path.empty() || !StatPath(lstat, path, info))
         return {EntryType::Unreadable, IsHiddenName(name), false};
     return AttributesOfMode(name, info.st_mode);
 }
@@ -99,13 +168,14 @@ EntryAttributes QueryEntryAttributes(const std::string& path) {
 Expected<void> CheckIsFolder(const std::string& path) {
     struct stat info {};
     if (path.empty()) return FileError("open folder", path, ENOENT);
-    if (stat(path.c_str(), &info) != 0) return FileError("open folder", path, errno);
+    if (!StatPath(stat, path, info)) return FileError("open folder", path, errno);
     if (!S_ISDIR(info.st_mode)) return FileError("open folder", path, ENOTDIR);
     return {};
 }
 
 Expected<void> ForEachFolderEntry(const std::string& folder,
                                   const std::function<void(const FolderEntry&)>& visit) {
+    if (const int refusal = PathRefusal(folder)) return FileError("open folder", folder, refusal);
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
     if (!dir) return FileError("open folder", folder, errno);
     while (const dirent* entry = readdir(dir.get())) {
@@ -118,6 +188,7 @@ Expected<void> ForEachFolderEntry(const std::string& folder,
 
 Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
     ReadableFile file(path);
+    if (const int refusal = PathRefusal(path)) return file.Error("open", refusal);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return file.Error("open", errno);
     file.m_handle = fd;
@@ -154,6 +225,69 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
         done += static_cast<std::size_t>(got);
     }
     return done;
+}
+
+Expected<FileReplacement> FileReplacement::Begin(const std::string& path) {
+    if (const int refusal = PathRefusal(path)) return FileError("create", path, refusal);
+    FileReplacement replacement(path, ReplacedTarget(path));
+    struct stat existing {};
+    const bool exists = stat(replacement.m_target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        return FileError("write", path, EINVAL, "not a regular file");
+    }
+    if (exists && access(replacement.m_target.c_str(), W_OK) != 0) {
+        return FileError("write", path, errno);
+    }
+    replacement.m_fd = CreateNewFileBeside(replacement.m_target, replacement.m_newPath);
+    if (replacement.m_fd < 0) return FileError("create", path, errno);
+    if (exists) {
+        // The new file keeps the old one's permissions and, where allowed, its
+        // owner.
+        static_cast<void>(fchmod(replacement.m_fd, existing.st_mode & 07777));
+        static_cast<void>(fchown(replacement.m_fd, existing.st_uid, existing.st_gid));
+    }
+    return Expected<FileReplacement>(std::move(replacement));
+}
+
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept
+    : m_path(std::move(other.m_path)),
+      m_target(std::move(other.m_target)),
+      m_newPath(std::move(other.m_newPath)),
+      m_fd(std::exchange(other.m_fd, -1)) {}
+
+FileReplacement::~FileReplacement() {
+    if (m_fd >= 0) {
+        close(m_fd);
+        unlink(m_newPath.c_str());
+    }
+}
+
+Expected<void> FileReplacement::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(m_fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return FileError("write", m_path, errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+Expected<void> FileReplacement::Commit() {
+    if (fsync(m_fd) != 0) return FileError("write", m_path, errno);
+    const int fd = std::exchange(m_fd, -1);
+    if (close(fd) != 0) {
+        const int code = errno;
+        unlink(m_newPath.c_str());
+        return FileError("write", m_path, code);
+    }
+    if (rename(m_newPath.c_str(), m_target.c_str()) != 0) {
+        const int code = errno;
+        unlink(m_newPath.c_str());
+        return FileError("replace", m_path, code);
+    }
+    return {};
 }
 
 }  // namespace tarnwick

@@ -220,6 +220,10 @@ PathKind QueryPathKind(const std::string& path) {
     return PathKind::RegularFile;
 }
 
+int PathRefusal(std::string_view path) {
+    return path.find('\0') != std::string_view::npos ? ERROR_INVALID_NAME : 0;
+}
+
 bool IsNameRefused(const std::string& path) {
     const DWORD error = OwnAttributes(path).error;
     return error == ERROR_INVALID_NAME || error == ERROR_NO_UNICODE_TRANSLATION ||

@@ -16,8 +16,7 @@ bool IsVisible(const EntryAttributes& attributes) {
 // Only a real folder is entered: a link to a folder is never followed, so a
 // link loop cannot make the walk endless.
 bool IsWalkedSubfolder(const FolderEntry& entry) {
-    return entry.attributes.type == EntryType::Folder && IsVisible(entry.attributes) &&
-           IsValidUtf8(entry.name);
+    return entry.attributes.type == EntryType::Folder && IsVisible(entry.attributes);
 }
 
 std::vector<std::string> SubfoldersOf(const std::string& folder,
@@ -117,8 +116,7 @@ std::vector<std::string> ListFiles(const std::string& folderPath, std::string_vi
     std::vector<std::string> names;
     // A folder that cannot be listed gives no names.
     static_cast<void>(ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
-        if (IsValidUtf8(entry.name) && MatchesWildcard(entry.name, pattern) &&
-            IsListedFile(folderPath, entry)) {
+        if (MatchesWildcard(entry.name, pattern) && IsListedFile(folderPath, entry)) {
             names.emplace_back(entry.name);
         }
     }));

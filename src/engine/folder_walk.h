@@ -17,8 +17,8 @@ std::vector<std::string> NewFolderList(const std::string& folder);
 // every element of folderList ends in a separator. The tree is walked level
 // by level with one folder enumeration open at a time; within a folder,
 // subfolders come in name order. Hidden and system folders, links to folders
-// (on Windows every reparse point), names that are not valid UTF-8 and
-// folders that cannot be listed are left out.
+// (on Windows every reparse point) and folders that cannot be listed are left
+// out; a name is taken as the bytes it is, UTF-8 or not.
 // yield is called when a folder's enumeration starts, before each entry and
 // before each folder appended.
 void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,

@@ -55,6 +55,8 @@ std::string RepairSeparators(std::string_view path) {
 std::vector<std::string> SplitSelection(std::string_view selection) {
     const std::vector<std::string_view> pieces = CutAtNul(selection);
     if (pieces.size() <= 1) return {pieces.begin(), pieces.end()};
+    // Files that share no folder follow an empty folder piece as full paths.
+    if (pieces.front().empty()) return {pieces.begin() + 1, pieces.end()};
     std::vector<std::string> paths;
     paths.reserve(pieces.size() - 1);
     // JoinPath adds no separator to a folder that ends in one, so the root

@@ -12,9 +12,10 @@ namespace tarnwick {
 // stays one.
 std::string RepairSeparators(std::string_view path);
 
-// The paths of an open dialog's selection text: one path as it is, or a
-// folder and names separated by NUL characters, each name joined to the
-// folder and repaired.
+// The paths of an open dialog's selection text: one path as it is; a folder
+// and names separated by NUL characters, each name joined to the folder and
+// repaired; or, for files that share no folder, an empty folder piece and
+// full paths, each as it is.
 std::vector<std::string> SplitSelection(std::string_view selection);
 
 // Hands visit the entries of a list file, one per line, as views into

@@ -31,6 +31,12 @@ public:
     // Whether a read had to wait for the storage: the data was not in memory.
     bool WaitedOnStorage() const { return m_waitedOnStorage; }
 
+    // The whole content of a regular file of at most sizeLimit bytes, as long
+    // as it was when it was opened: bytes appended since are not read, and a
+    // file that shrank gives what is left. Anything else is never read: a
+    // FIFO, a device or a socket could block or never end.
+    Expected<std::string> ReadAll(std::uint64_t sizeLimit);
+
 private:
     explicit ReadableFile(std::string path) : m_path(std::move(path)) {}
     SystemError Error(const char* action, int code) const;

@@ -3,7 +3,6 @@
 // small regular file among them, each chained in the kernel.
 #include <fcntl.h>
 #include <liburing.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 
@@ -39,11 +38,6 @@ PathKind KindOf(const struct statx& info) {
     if (S_ISREG(info.stx_mode)) return PathKind::RegularFile;
     if (S_ISDIR(info.stx_mode)) return PathKind::Directory;
     return PathKind::Other;
-}
-
-// The system would look up a shorter path than the one given, or none.
-bool IsUnusablePath(const std::string& path) {
-    return path.empty() || path.size() >= PATH_MAX || path.find('\0') != std::string::npos;
 }
 
 bool InitRing(io_uring& ring) {
@@ -146,7 +140,7 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
 
     unsigned lookUps = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (IsUnusablePath(*paths[i])) {
+        if (paths[i]->empty() || PathRefusal(*paths[i]) != 0) {
             outcomes[i].lookedUp = true;
             continue;
         }

@@ -1,9 +1,8 @@
 #include "filelist/add_files.h"
 
-#include <QFile>
-
 #include "engine/file_system.h"
 #include "engine/path_text.h"
+#include "engine/readable_file.h"
 #include "filelist/file_list_texts.h"
 #include "platform/dialogs.h"
 #include "platform/list_view.h"
@@ -14,12 +13,26 @@ namespace tarnwick {
 
 namespace {
 
+// Far more than any list of paths, and still a bounded cost for a file
+// picked by mistake.
+constexpr std::uint64_t kListFileSizeLimit = 256 << 20;
+
 std::vector<QString> SelectedPaths(const QString& selectionText) {
     std::vector<QString> paths;
     for (const std::string& path : SplitSelection(PathToSystemEncoding(selectionText))) {
         paths.push_back(PathFromSystemEncoding(path));
     }
     return paths;
+}
+
+// Opened without blocking, so that a FIFO or a device is turned away instead
+// of freezing the window; the size taken at opening bounds what is read.
+Expected<std::string> ReadListFile(const std::string& path) {
+    Expected<ReadableFile> file = ReadableFile::Open(path);
+    if (!file) {
+        return file.Error();
+    }
+    return file.Value().ReadAll(kListFileSizeLimit);
 }
 
 void ReportListFileProblem(QWidget* window, const QString& path, const QString& problem) {
@@ -52,16 +65,14 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
         ReportListFileProblem(window, path, kFileNotFound);
         return;
     }
-    QFile file(path);
-    const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    if (file.error() != QFileDevice::NoError) {
-        ReportListFileProblem(window, path,
-                              kCannotReadListFile + QStringLiteral(": ") + file.errorString());
+    const Expected<std::string> content = ReadListFile(PathToSystemEncoding(path));
+    if (!content) {
+        ShowMessage(window, kCannotReadListFile + QStringLiteral("\r\r") +
+                                PathFromSystemEncoding(content.Error().description));
         return;
     }
-    const std::string_view bytes(content.constData(), static_cast<std::size_t>(content.size()));
-    ForEachListFileLine(bytes, [&list](std::string_view line) {
-        list.Append(QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
+    ForEachListFileLine(content.Value(), [&list](std::string_view line) {
+        list.Append(PathFromSystemEncoding(line));
     });
 }
 

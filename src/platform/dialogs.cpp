@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 
+#include "engine/file_system.h"
+#include "platform/display_text.h"
 #include "platform/message_box.h"
+#include "platform/system.h"
 
 namespace tarnwick {
 
@@ -42,18 +45,23 @@ class LenientFileDialog : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
 
-    // Full paths of the names in the file name box, which lists several
-    // names each in double quotes.
+    // Absolute, clean paths of the names in the file name box, which lists
+    // several names each in double quotes, with the bytes of names that Qt
+    // could not decode recovered.
     QStringList ChosenPaths() const {
         const QString typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-        if (typed.isEmpty()) {
-            return selectedFiles();
-        }
-        const QStringList names =
-            typed.contains(QLatin1Char('"')) ? QuotedNames(typed) : QStringList{typed};
         QStringList paths;
-        for (const QString& name : names) {
-            paths.append(directory().absoluteFilePath(name));
+        if (typed.isEmpty()) {
+            paths = selectedFiles();
+        } else {
+            const QStringList names =
+                typed.contains(QLatin1Char('"')) ? QuotedNames(typed) : QStringList{typed};
+            for (const QString& name : names) {
+                paths.append(QDir::cleanPath(directory().absoluteFilePath(name)));
+            }
+        }
+        for (QString& path : paths) {
+            path = RecoverLossyPath(path);
         }
         return paths;
     }
@@ -61,7 +69,8 @@ public:
 protected:
     void accept() override {
         const QStringList chosen = ChosenPaths();
-        if (chosen.size() == 1 && QFileInfo(chosen.first()).isDir()) {
+        if (chosen.size() == 1 &&
+            QueryPathKind(PathToSystemEncoding(chosen.first())) == PathKind::Directory) {
             QFileDialog::accept();
             return;
         }
@@ -85,15 +94,30 @@ void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     dialog.setNameFilters(QtNameFilters(request.filter));
 }
 
+QString FolderOf(const QString& path) {
+    const qsizetype lastSeparator = path.lastIndexOf(QLatin1Char('/'));
+    return lastSeparator == 0 ? QStringLiteral("/")
+                              : path.first(std::max<qsizetype>(lastSeparator, 0));
+}
+
+QString NameOf(const QString& path) {
+    return path.sliced(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Files of one folder give the folder and their names; files of several
+// folders stand each as its own path, after an empty folder piece.
 QString SelectionText(const LenientFileDialog& dialog) {
     const QStringList files = dialog.ChosenPaths();
     if (files.size() <= 1) {
         return files.value(0);
     }
-    const QDir folder = dialog.directory();
-    QStringList pieces = {folder.absolutePath()};
+    const QString folder = FolderOf(files.first());
+    const bool oneFolder = std::all_of(files.cbegin(), files.cend(), [&](const QString& file) {
+        return FolderOf(file) == folder;
+    });
+    QStringList pieces = {oneFolder ? folder : QString()};
     for (const QString& file : files) {
-        pieces.append(folder.relativeFilePath(file));
+        pieces.append(oneFolder ? NameOf(file) : file);
     }
     return pieces.join(QChar(0));
 }
@@ -110,7 +134,7 @@ QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
 }
 
 bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, CarriageReturnsAsLineBreaks(text),
+    QMessageBox box(QMessageBox::NoIcon, title, ForDisplay(CarriageReturnsAsLineBreaks(text)),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
@@ -130,12 +154,13 @@ QString ChooseFileToSave(QWidget* parent, const FileDialogRequest& request) {
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return dialog.exec() == QDialog::Accepted ? RecoverLossyPath(dialog.selectedFiles().value(0))
+                                              : QString();
 }
 
 QString BrowseForFolder(QWidget* parent, const QString& title) {
-    return QFileDialog::getExistingDirectory(
-        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    return RecoverLossyPath(QFileDialog::getExistingDirectory(
+        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog));
 }
 
 }  // namespace tarnwick

@@ -21,8 +21,10 @@ struct FileDialogRequest {
 };
 
 // An open dialog with multiple selection that takes names as typed, existing
-// or not. Gives the selection text: one file's full path; for several, the
-// folder and then each name, separated by NUL characters; empty on cancel.
+// or not. Gives the selection text: one file's full path; for several files
+// of one folder, the folder and then each name; for files of several
+// folders, an empty piece and then each full path; the pieces separated by
+// NUL characters; empty on cancel. Every path is absolute and clean.
 QString ChooseFilesToOpen(QWidget* parent, const FileDialogRequest& request);
 
 // A save dialog that asks nothing about existing files and adds no

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QUrl>
 
+#include "platform/display_text.h"
+#include "platform/system.h"
 #include "platform/twips.h"
 
 namespace tarnwick {
@@ -18,11 +20,16 @@ constexpr int kFlushIntervalMs = 33;
 // Beyond this many separate ranges, one reset is cheaper than the removals.
 constexpr std::size_t kMaxRangesRemovedOneByOne = 64;
 
+// What is drawn and what assistive technology is told: the same text.
+bool IsShownTextRole(int role) {
+    return role == Qt::DisplayRole || role == Qt::AccessibleTextRole;
+}
+
 QStringList LocalPaths(const QMimeData* data) {
     QStringList paths;
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
-            paths.append(url.toLocalFile());
+            paths.append(PathOfLocalUrl(url));
         }
     }
     return paths;
@@ -45,17 +52,17 @@ int EntryListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_shownRows) {
+    if (!IsShownTextRole(role) || !index.isValid() || index.row() >= m_shownRows) {
         return {};
     }
-    return m_entries[index.row()];
+    return ForDisplay(m_entries[index.row()]);
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section != 0) {
+    if (!IsShownTextRole(role) || orientation != Qt::Horizontal || section != 0) {
         return {};
     }
-    return m_headerText;
+    return ForDisplay(m_headerText);
 }
 
 void EntryListModel::Append(const QString& entry) {

@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "platform/display_text.h"
+
 namespace tarnwick {
 
 QString CarriageReturnsAsLineBreaks(const QString& text) {
@@ -13,7 +15,7 @@ QString CarriageReturnsAsLineBreaks(const QString& text) {
 
 void ShowMessage(QWidget* parent, const QString& text, const QString& title, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title, CarriageReturnsAsLineBreaks(text), QMessageBox::Ok, parent);
+                    title, ForDisplay(CarriageReturnsAsLineBreaks(text)), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -2,18 +2,20 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
+#include <QStringList>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
+
+#include "engine/file_system.h"
 
 namespace tarnwick {
 
@@ -62,11 +64,64 @@ std::string ToSystemEncoding(const QString& text) {
 }
 
 std::string PathToSystemEncoding(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return PathFromText(
+        std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), path.size()));
 }
 
-QString PathFromSystemEncoding(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+QString PathFromSystemEncoding(std::string_view path) {
+    return QString::fromStdU16String(PathToText(path));
+}
+
+namespace {
+
+// The bytes of the one entry of folder whose name Qt decodes as lossyName.
+std::optional<std::string> EntryDecodedAs(const std::string& folder, const QString& lossyName) {
+    std::optional<std::string> found;
+    int matches = 0;
+    static_cast<void>(ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+        const QByteArray name(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+        if (QFile::decodeName(name) == lossyName) {
+            ++matches;
+            found = std::string(entry.name);
+        }
+    }));
+    return matches == 1 ? found : std::nullopt;
+}
+
+}  // namespace
+
+QString RecoverLossyPath(const QString& path) {
+    if (!path.contains(QChar::ReplacementCharacter) ||
+        QueryPathKind(PathToSystemEncoding(path)) != PathKind::Missing) {
+        return path;
+    }
+    const QStringList names = path.split(QLatin1Char('/'));
+    std::string recovered;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i > 0) {
+            recovered += '/';
+        }
+        const std::string asGiven = PathToSystemEncoding(names[i]);
+        if (!names[i].contains(QChar::ReplacementCharacter)) {
+            recovered += asGiven;
+            continue;
+        }
+        const std::optional<std::string> real =
+            EntryDecodedAs(recovered.empty() ? std::string(".") : recovered, names[i]);
+        recovered += real.value_or(asGiven);
+    }
+    return PathFromSystemEncoding(recovered);
+}
+
+QString PathOfLocalUrl(const QUrl& url) {
+    if (!url.host().isEmpty()) {
+        return RecoverLossyPath(url.toLocalFile());
+    }
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // A source that lost the bytes itself sends U+FFFD for them.
+    return RecoverLossyPath(
+        PathFromSystemEncoding(std::string_view(bytes.constData(), bytes.size())));
 }
 
 QString ProgramFolder() {
@@ -74,7 +129,7 @@ QString ProgramFolder() {
 }
 
 bool PathExists(const QString& path) {
-    return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
+    return QueryPathKind(PathToSystemEncoding(path)) != PathKind::Missing;
 }
 
 }  // namespace tarnwick

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -27,10 +29,22 @@ void PauseSeconds(double seconds);
 // still running gets to finish.
 [[noreturn]] void EndProcessNow();
 
-// Text in the system's 8-bit encoding, and back.
+// Text in the system's 8-bit encoding.
 std::string ToSystemEncoding(const QString& text);
+
+// The one crossing of paths between the lists and the system, lossless both
+// ways: bytes that are not UTF-8 travel in the text as lone surrogates.
 std::string PathToSystemEncoding(const QString& path);
-QString PathFromSystemEncoding(const std::string& path);
+QString PathFromSystemEncoding(std::string_view path);
+
+// A path that Qt decoded on its own, turning each byte that is not UTF-8 into
+// U+FFFD, recovered: every name holding U+FFFD is matched against the real
+// entries of its folder. A name that matches no entry, or more than one,
+// stays as it is.
+QString RecoverLossyPath(const QString& path);
+
+// The path of a local file URL, from the bytes its percent-encoding carries.
+QString PathOfLocalUrl(const QUrl& url);
 
 // The folder that holds the program file, without a trailing separator.
 QString ProgramFolder();

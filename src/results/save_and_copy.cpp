@@ -3,9 +3,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstdint>
 #include <memory>
 
+#include "engine/file_replacement.h"
 #include "engine/results_text.h"
 #include "platform/dialogs.h"
 #include "platform/list_view.h"
@@ -20,6 +22,10 @@ namespace {
 
 // Entries converted between two yields to the event loop.
 constexpr std::size_t kEntriesPerYield = 4096;
+// The padding blanks aside, a clipboard line adds a TAB and CR LF.
+constexpr std::size_t kClipboardLineExtra = 3;
+// Far beyond any real list of results, and still memory a copy may take.
+constexpr std::uint64_t kClipboardSizeLimit = 512 << 20;
 
 // Hands usePart the entries of snapshot in the given encoding, a part of
 // kEntriesPerYield at a time, and yields to the event loop after each part.
@@ -41,31 +47,36 @@ void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePa
     }
 }
 
-std::string Utf8(const QString& text) {
-    return text.toStdString();
+// Each line is the entry's bytes and CR LF; the file replaces the old one
+// only once it is complete. lines is a snapshot, as the list may change while
+// the save yields.
+Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
+    Expected<FileReplacement> file = FileReplacement::Begin(PathToSystemEncoding(path));
+    if (!file) {
+        return file.Error();
+    }
+    Expected<void> written;
+    InEncodedParts(lines, PathToSystemEncoding, [&](std::span<const std::string> part) {
+        if (written) {
+            written = file.Value().Write(RenderResultsFile(part));
+        }
+    });
+    if (!written) {
+        return written;
+    }
+    // The commit flushes the whole file to disk: the window keeps going.
+    Expected<void> committed;
+    RunWhileEventsFlow([&] { committed = file.Value().Commit(); });
+    return committed;
 }
 
-// Empty when every line reached the file, else the system's reason.
-QString WriteLines(const QString& path, const QList<QString>& lines) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
-    }
-    bool written = true;
-    InEncodedParts(lines, ToSystemEncoding, [&](std::span<const std::string> part) {
-        const std::string text = RenderResultsFile(part);
-        written = written && file.write(text.data(), static_cast<qint64>(text.size())) ==
-                                 static_cast<qint64>(text.size());
-    });
-    // The commit flushes the whole file to disk: the window keeps going.
-    bool committed = false;
-    if (written) {
-        RunWhileEventsFlow([&] { committed = file.commit(); });
-    }
-    if (!committed) {
-        return file.errorString();
-    }
-    return {};
+// The bytes of count padded lines, each a TAB and CR LF longer.
+std::uint64_t PaddedLinesSize(qsizetype count, std::size_t width) {
+    return static_cast<std::uint64_t>(count) * (width + kClipboardLineExtra);
+}
+
+QString Describe(const SystemError& error) {
+    return PathFromSystemEncoding(error.description);
 }
 
 }  // namespace
@@ -79,42 +90,56 @@ void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPoint
         return;
     }
     pointer.Set(PointerState::Busy);
-    const QList<QString> snapshot = results.Entries();
-    const QString failure = WriteLines(path, snapshot);
+    const Expected<void> saved = WriteResultsFile(path, results.Entries());
     pointer.Set(PointerState::Default);
-    if (!failure.isEmpty()) {
-        ShowMessage(window,
-                    kCannotSave + QStringLiteral("\r\r") + path + QStringLiteral("\r\r") + failure,
+    if (!saved) {
+        ShowMessage(window, kCannotSave + QStringLiteral("\r\r") + Describe(saved.Error()),
                     kApplicationTitle, MessageIcon::Exclamation);
     }
 }
 
-void CopyListToClipboard(const ListView& list) {
+Expected<void> CopyListToClipboard(const ListView& list) {
     if (list.Count() == 0) {
-        return;
+        return {};
     }
     const QList<QString> snapshot = list.Entries();
     std::size_t width = 0;
-    InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
+    std::uint64_t entryBytes = 0;
+    InEncodedParts(snapshot, PathToSystemEncoding, [&](std::span<const std::string> part) {
         width = std::max(width, ClipboardColumnWidth(part));
+        for (const std::string& entry : part) {
+            entryBytes += entry.size();
+        }
     });
-    // Kept as UTF-8, half the size of the same text in a QString; the
-    // clipboard converts it when another program asks for it.
+    // One long entry pads every line to its length. Padding counts
+    // characters, so the entries' bytes bound what they add beyond it.
+    const std::uint64_t bound = entryBytes + PaddedLinesSize(snapshot.size(), width);
+    if (bound > kClipboardSizeLimit) {
+        return SystemError{EFBIG,
+                           kClipboardTooLarge.arg(bound).arg(kClipboardSizeLimit).toStdString()};
+    }
+    // Kept as the entries' bytes, half the size of the same text in a
+    // QString; the clipboard converts it when another program asks for it.
     QByteArray text;
-    // Every line is the padded entry, a TAB and CR LF.
-    text.reserve(snapshot.size() * static_cast<qsizetype>(width + 3));
-    InEncodedParts(snapshot, Utf8, [&](std::span<const std::string> part) {
+    text.reserve(static_cast<qsizetype>(PaddedLinesSize(snapshot.size(), width)));
+    InEncodedParts(snapshot, PathToSystemEncoding, [&](std::span<const std::string> part) {
         const std::string lines = RenderClipboardLines(part, width);
         text.append(lines.data(), static_cast<qsizetype>(lines.size()));
     });
     auto mimeData = std::make_unique<QMimeData>();
     mimeData->setData(QStringLiteral("text/plain"), text);
     QGuiApplication::clipboard()->setMimeData(mimeData.release());
+    return {};
 }
 
 void CopyResultsToClipboard(QWidget* window, const ListView& results) {
-    CopyListToClipboard(results);
-    ShowMessage(window, kCopiedMessage);
+    const Expected<void> copied = CopyListToClipboard(results);
+    if (copied) {
+        ShowMessage(window, kCopiedMessage);
+    } else {
+        ShowMessage(window, kCannotCopy + QStringLiteral("\r\r") + Describe(copied.Error()),
+                    kApplicationTitle, MessageIcon::Exclamation);
+    }
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/expected.h"
+
 class QWidget;
 
 namespace tarnwick {
@@ -13,8 +15,9 @@ class WindowPointer;
 void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPointer& pointer);
 
 // Puts the list on the clipboard as blank-padded lines; an empty list
-// leaves the clipboard alone.
-void CopyListToClipboard(const ListView& list);
+// leaves the clipboard alone. Fails, leaving the clipboard alone too, when
+// the padded text would be too large to hand over.
+Expected<void> CopyListToClipboard(const ListView& list);
 
 // Copies the results and tells the user how to paste them.
 void CopyResultsToClipboard(QWidget* window, const ListView& results);

@@ -45,6 +45,7 @@ TEST(SplitSelection, JoinsTheFolderToEachName) {
         {"/\0a.txt\0b.txt"s, {"/a.txt", "/b.txt"}},
         {"C:/\0a.txt"s, {"C:/a.txt"}},
         {"//srv/share\0a.txt\0b//c"s, {"//srv/share/a.txt", "//srv/share/b/c"}},
+        {"\0/a/x.txt\0/b//y.txt"s, {"/a/x.txt", "/b//y.txt"}},
     };
     for (const auto& [selection, paths] : cases)
         EXPECT_EQ(SplitSelection(WithSeparators(selection)), WithSeparators(paths));

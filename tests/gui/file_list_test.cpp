@@ -8,6 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "filelist/add_files.h"
 #include "gui_test_support.h"
@@ -19,6 +22,9 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+
+const QString kListFileFormatShown =
+    QStringLiteral("File should look like:\nC:\\test\\1.txt\nC:\\test\\2.txt\netc.");
 
 class FileListTest : public FormTest {
 protected:
@@ -139,6 +145,47 @@ TEST_F(FileListTest, OpenDialogAddsEveryPickedFileInOrder) {
     EXPECT_THAT(answerer.Seen(), IsEmpty());
 }
 
+// L/link leads to T/sub, and T holds files of the same names as L: a name
+// joined to the wrong folder would name those.
+TEST_F(FileListTest, OpenDialogsGiveTheFilesPickedWhateverFolderTheyAreIn) {
+    for (const char* name : {"L/good1.txt", "L/good2.txt", "T/good1.txt", "T/good2.txt",
+                             "T/sub/inner1.txt", "T/sub/inner2.txt", "M/other.txt"}) {
+        files.Write(name, "x");
+    }
+    const QString l = files.Path() + "/L";
+    const QString link = l + "/link";
+    ASSERT_EQ(symlink(qPrintable(files.Path() + "/T/sub"), qPrintable(link)), 0);
+    const struct {
+        QString folder;
+        QString typed;
+        std::vector<QString> entries;
+    } choices[] = {
+        {link,
+         "\"" + l + "/good1.txt\" \"" + l + "/good2.txt\"",
+         {l + "/good1.txt", l + "/good2.txt"}},
+        {link, "\"inner1.txt\" \"inner2.txt\"", {link + "/inner1.txt", link + "/inner2.txt"}},
+        {link, "\"../good1.txt\" \"inner1.txt\"", {l + "/good1.txt", link + "/inner1.txt"}},
+        {l,
+         "\"good1.txt\" \"" + files.Path() + "/M/other.txt\"",
+         {l + "/good1.txt", files.Path() + "/M/other.txt"}},
+    };
+    for (const auto& [folder, typed, entries] : choices) {
+        form.ListView1->Clear();
+        answerer.QueueFileChoice({{folder, typed}});
+        Click(form.PushButton7);
+        EXPECT_THAT(Entries(), ElementsAreArray(entries)) << typed.toStdString();
+
+        form.ListView1->Clear();
+        for (const QString& entry : entries) {
+            files.Write(entry.mid(files.Path().size() + 1) + ".lst", (entry + "\r\n").toUtf8());
+        }
+        QString lists = typed;
+        answerer.QueueFileChoice({{folder, lists.replace(".txt", ".txt.lst")}});
+        Click(form.PushButton8);
+        EXPECT_THAT(Entries(), ElementsAreArray(entries)) << typed.toStdString();
+    }
+}
+
 TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
     files.Write("crlf.lst", "/test/1.txt\r\n/test/2.txt\r\n");
     files.Write("lf.lst", "/test/1.txt\n  blanks kept \n");
@@ -148,9 +195,7 @@ TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
 
     EXPECT_THAT(Entries(), ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt",
                                        "  blanks kept ", "", "a", "", "b", "c", "d"));
-    ASSERT_EQ(answerer.Seen().size(), 1u);
-    EXPECT_EQ(answerer.Seen()[0].text,
-              QStringLiteral("File should look like:\nC:\\test\\1.txt\nC:\\test\\2.txt\netc."));
+    EXPECT_THAT(answerer.Texts(), ElementsAre(kListFileFormatShown));
     EXPECT_THAT(answerer.DialogTitles(),
                 ElementsAre("Add File(s) - Hold Ctrl to select multiple files"));
 }
@@ -167,6 +212,129 @@ TEST_F(FileListTest, UnloadableListFilesAreReportedByNameWhileTheOthersLoad) {
     EXPECT_EQ(answerer.Seen()[2].text,
               files.Path() + "/" + longName +
                   "\n\nwas not added because it has bad characters in the filename.");
+}
+
+// Anything but a regular file could block the window or never end.
+TEST_F(FileListTest, ListFilesThatAreNotRegularFilesAreReportedWhileTheOthersLoad) {
+    files.Write("first.lst", "/1\r\n");
+    files.Write("last.lst", "/2\r\n");
+    const QString fifo = files.Path() + "/fifo.lst";
+    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    const QString folder = files.MakeFolder("folder.lst");
+    const QString sparse = files.Write("sparse.lst", "");
+    ASSERT_EQ(truncate(qPrintable(sparse), 5LL << 30), 0);
+    const struct {
+        QString path;
+        QString reason;
+    } refused[] = {
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {"/dev/urandom", "not a regular file"},
+        {folder, "not a regular file"},
+        {sparse, "larger than 268435456 bytes"},
+    };
+    QString typed = QStringLiteral("\"first.lst\"");
+    for (const auto& [path, reason] : refused) {
+        typed += " \"" + path + "\"";
+    }
+    answerer.QueueFileChoice({{files.Path(), typed + " \"last.lst\""}});
+    Click(form.PushButton8);
+
+    EXPECT_THAT(Entries(), ElementsAre("/1", "/2"));
+    std::vector<QString> expected = {kListFileFormatShown};
+    for (const auto& [path, reason] : refused) {
+        expected.push_back("Could not read the list file\n\nCannot read \"" + path +
+                           "\": " + reason);
+    }
+    EXPECT_THAT(answerer.Texts(), ElementsAreArray(expected));
+}
+
+// What is drawn and read out is cut; the entry itself stays whole.
+TEST_F(FileListTest, AListFileOfOneTenMegabyteLineGivesOneWholeEntryShownCut) {
+    QByteArray line(10 << 20, 'a');
+    line[0] = '/';
+    line.append("/end.txt");
+    answerer.QueueFileChoice({{files.Path(), files.Write("long.lst", line)}});
+    Click(form.PushButton8);
+    form.ListView1->SetHeaderText(QString::fromLatin1(line));
+    form.ListView1->Flush();
+
+    ASSERT_EQ(Entries().size(), 1u);
+    EXPECT_EQ(Entries()[0], QString::fromLatin1(line));
+    const QString shown =
+        QString::fromLatin1(line.first(4096)) + QChar(0x2026) + QString::fromLatin1(line.last(256));
+    const QAbstractItemModel& model = *form.ListView1->model();
+    EXPECT_EQ(model.index(0, 0).data(Qt::DisplayRole).toString(), shown);
+    EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole).toString(), shown);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), shown);
+}
+
+// The bytes of names that are not UTF-8 survive every road into the list;
+// the list shows a replacement mark for them.
+class LosslessNamesTest : public FileListTest {
+protected:
+    LosslessNamesTest() {
+        files.MakeFolder("latin");
+        WriteNamed(folderBytes + "/caf\xe9.txt");
+        ::mkdir((folderBytes + "/sub\xff").c_str(), 0755);
+        WriteNamed(folderBytes + "/sub\xff/x.txt");
+    }
+
+    // Qt cannot name such files to remove them with the temporary folder.
+    ~LosslessNamesTest() override { std::filesystem::remove_all(folderBytes); }
+
+    static void WriteNamed(const std::string& path) { std::ofstream(path) << "x"; }
+
+    const std::string folderBytes = files.Path().toStdString() + "/latin";
+    const QString folder = files.Path() + "/latin";
+    const QString file = folder + "/caf" + QChar(0xDCE9) + ".txt";
+    const QString inSubfolder = folder + "/sub" + QChar(0xDCFF) + "/x.txt";
+};
+
+TEST_F(LosslessNamesTest, EveryRoadIntoTheListKeepsTheBytes) {
+    const QString lossy = folder + "/caf" + QChar::ReplacementCharacter + ".txt";
+    const struct {
+        const char* road;
+        std::function<void()> take;
+        std::vector<QString> entries;
+    } roads[] = {
+        {"list file",
+         [&] {
+             files.Write("names.lst", QByteArray::fromStdString(folderBytes + "/caf\xe9.txt\r\n"));
+             answerer.QueueFileChoice({{files.Path(), "names.lst"}});
+             Click(form.PushButton8);
+         },
+         {file}},
+        {"open dialog",
+         [&] {
+             answerer.QueueFileChoice({{folder, lossy}});
+             Click(form.PushButton7);
+         },
+         {file}},
+        {"folder walk",
+         [&] {
+             answerer.QueueInput(QStringLiteral("txt"));
+             answerer.QueueFileChoice({{files.Path(), folder}});
+             Click(form.PushButton3);
+         },
+         {file, inSubfolder}},
+        {"drop",
+         [&] {
+             QMimeData data;
+             data.setUrls({QUrl::fromEncoded(
+                               QByteArray::fromStdString("file://" + folderBytes + "/caf%E9.txt")),
+                           QUrl::fromLocalFile(lossy), QUrl::fromLocalFile(folder)});
+             EXPECT_TRUE(DropData(data));
+         },
+         {file, file, file, inSubfolder}},
+    };
+    for (const auto& [road, take, entries] : roads) {
+        form.ListView1->Clear();
+        take();
+        EXPECT_THAT(Entries(), ElementsAreArray(entries)) << road;
+    }
+    form.ListView1->Flush();
+    EXPECT_EQ(form.ListView1->model()->index(0, 0).data().toString(), lossy);
 }
 
 TEST(HasBadName, RefusesNamesTheSystemCannotTake) {

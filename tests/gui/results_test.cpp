@@ -1,14 +1,24 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <csignal>
+#include <functional>
+#include <optional>
 
 #include "gui_test_support.h"
 #include "platform/list_view.h"
+#include "platform/system.h"
 
 namespace tarnwick::test {
 namespace {
@@ -98,6 +108,152 @@ TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {
     answerer.AnswerQuestionsWith(QMessageBox::Yes);
     Save(path);
     EXPECT_EQ(Contents(path), QByteArray());
+}
+
+TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
+    AddEntries(*form.ListView2, {QStringLiteral("/caf") + QChar(0xDCE9) + ".txt", "/b"});
+    const QString path = files.Path() + "/results";
+    Save(path);
+    Click(form.PushButton4);
+
+    EXPECT_EQ(Contents(path), QByteArray("/caf\xe9.txt\r\n/b\r\n"));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain")),
+              QByteArray("/caf\xe9.txt\t\r\n/b       \t\r\n"));
+}
+
+// The system's reason, named with the file, on every way a save can fail.
+TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
+    AddEntries(*form.ListView2, {"/a.txt"});
+    const QString fifo = files.Path() + "/fifo";
+    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    const struct {
+        QString path;
+        QString reason;
+    } cases[] = {
+        {files.Path() + "/no such folder/results.txt",
+         "Cannot create \"%1\": No such file or directory"},
+        {fifo, "Cannot write \"%1\": not a regular file"},
+    };
+    for (const auto& [path, reason] : cases) {
+        Save(path);
+        ASSERT_FALSE(answerer.Seen().empty());
+        EXPECT_EQ(answerer.Seen().back().text,
+                  "The results could not be saved.\n\n" + reason.arg(path));
+        EXPECT_EQ(answerer.Seen().back().icon, QMessageBox::Warning);
+    }
+    EXPECT_THAT(Results(), ElementsAre("/a.txt"));
+    EXPECT_FALSE(QFile::exists(files.Path() + "/no such folder"));
+}
+
+// A disk of a few pages: mounting one needs the super-user.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& folder) : m_folder(folder) {
+        m_mounted = geteuid() == 0 &&
+                    mount("tarnwick-test", qPrintable(folder), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallDisk() {
+        if (m_mounted) umount(qPrintable(m_folder));
+    }
+    bool Mounted() const { return m_mounted; }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+TEST_F(ResultsTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
+    const SmallDisk disk(files.MakeFolder("disk"));
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "a full disk is a small tmpfs, which only the super-user can mount";
+    }
+    const QString path = files.Write("disk/results.txt", "old results\r\n");
+    std::vector<QString> results;
+    for (int i = 0; i < 10000; ++i) {
+        results.push_back(QStringLiteral("/result/%1.txt").arg(i));
+    }
+    AddEntries(*form.ListView2, results);
+    Save(path);
+
+    ASSERT_EQ(answerer.Seen().size(), 2u);
+    EXPECT_EQ(answerer.Seen()[1].text, "The results could not be saved.\n\nCannot write \"" + path +
+                                           "\": No space left on device");
+    EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
+    EXPECT_EQ(QDir(files.Path() + "/disk").entryList(QDir::Files), QStringList{"results.txt"});
+}
+
+TEST_F(ResultsTest, CopyThatWouldBeTooLargeIsRefusedAndLeavesTheClipboard) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    std::vector<QString> results(600, QStringLiteral("/short.txt"));
+    results.push_back("/" + QString(1 << 20, QLatin1Char('l')));
+    AddEntries(*form.ListView2, results);
+    Click(form.PushButton4);
+
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    // 601 lines of 1,048,577 characters, a TAB and CR LF, and the entries.
+    EXPECT_EQ(answerer.Seen()[0].text,
+              QStringLiteral("The results could not be copied to the clipboard.\n\nThe text to "
+                             "copy would take up to 631251157 bytes, more than the 536870912 it "
+                             "may take."));
+    EXPECT_EQ(answerer.Seen()[0].icon, QMessageBox::Warning);
+}
+
+// Ends the process with end() in the middle of a save over path. Runs in a
+// child process, which leaves no folder of its own behind.
+void EndMidSave(const QString& path, const std::function<void()>& end) {
+    auto made = MakeForm([](StartupEnvironment& environment, const TempFolder& programFolder) {
+        environment.endProcess = [program = programFolder.Path()] {
+            QDir(program).removeRecursively();
+            QDir(SettingsFolder()).removeRecursively();
+            EndProcessNow();
+        };
+    });
+    Form1& form = *made->form;
+    MessageAnswerer answerer(form);
+    AddEntries(*form.ListView2, std::vector<QString>(50000, QStringLiteral("/new/result.txt")));
+    WhenDuringRun endNow([&] { return form.Pointer().State() == PointerState::Busy; },
+                         [&] {
+                             if (!end) {
+                                 form.close();
+                                 return;
+                             }
+                             QDir(made->programFolder->Path()).removeRecursively();
+                             QDir(SettingsFolder()).removeRecursively();
+                             end();
+                         });
+    answerer.QueueFileChoice({{QFileInfo(path).path(), path}});
+    Click(form.PushButton2);
+    std::_Exit(3);
+}
+
+// The child runs the test again from the start: it takes the parent's file.
+class ResultsDeathTest : public ::testing::Test {
+protected:
+    ResultsDeathTest() {
+        if (qEnvironmentVariableIsEmpty(kFileVariable)) {
+            m_files.emplace();
+            qputenv(kFileVariable, m_files->Write("results.txt", "old results\r\n").toUtf8());
+        }
+        path = qEnvironmentVariable(kFileVariable);
+    }
+    ~ResultsDeathTest() override {
+        if (m_files) qunsetenv(kFileVariable);
+    }
+
+    static constexpr const char* kFileVariable = "TARNWICK_TEST_SAVED_FILE";
+    std::optional<TempFolder> m_files;
+    QString path;
+};
+
+TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFile) {
+    EXPECT_EXIT(EndMidSave(path, {}), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
+}
+
+TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFile) {
+    EXPECT_EXIT(EndMidSave(path, [] { raise(SIGKILL); }), ::testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
 }
 
 TEST_F(ResultsTest, SaveThatCannotBeWrittenIsReportedAndKeepsTheList) {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/expected.h"
+
+namespace tarnwick {
+
+// Writes a file anew without putting its old content at risk: the bytes go
+// to a new file beside it, which takes its place only once it is complete
+// and on disk. Until Commit() succeeds the old file stays as it was, also
+// when a write fails or the process ends midway. A link is followed, so the
+// file it points to is replaced and the link stays. Every failure names the
+// file and gives the system's reason.
+class FileReplacement {
+public:
+    // Fails when path cannot be written: its folder refuses a new file, or
+    // an existing file is read-only or not a regular file.
+    static Expected<FileReplacement> Begin(const std::string& path);
+
+    FileReplacement(FileReplacement&& other) noexcept;
+    FileReplacement& operator=(FileReplacement&&) = delete;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+    // Removes the new file unless it took the old one's place.
+    ~FileReplacement();
+
+    Expected<void> Write(std::string_view bytes);
+    // Flushes the new file to disk and puts it in the old one's place.
+    Expected<void> Commit();
+
+private:
+    FileReplacement(std::string path, std::string target)
+        : m_path(std::move(path)), m_target(std::move(target)) {}
+
+    std::string m_path;    // as the user named it, for the messages
+    std::string m_target;  // the file replaced: path, or where its link points
+    std::string m_newPath;
+    int m_fd = -1;
+};
+
+}  // namespace tarnwick
