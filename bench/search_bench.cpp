@@ -1,23 +1,28 @@
 // Runs the content test over a list of files and prints those that lack the
 // phrase, or, with --plain-read, only reads them: the floor the test is
 // measured against. --threads N shares the plain reading among N threads,
-// the floor of a search on N cores.
+// the floor of a search on N cores; --lookup looks each path up before it is
+// opened, as the content test must so that it never opens a device or a FIFO.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/content_test.h"
+#include "engine/file_test_pool.h"
 
 namespace {
 
@@ -26,6 +31,7 @@ struct Options {
     std::string phrase;
     bool ignoreCase = false;
     bool plainRead = false;
+    bool lookup = false;
     unsigned threads = 1;
 };
 
@@ -37,6 +43,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.ignoreCase = true;
         } else if (arg == "--plain-read") {
             options.plainRead = true;
+        } else if (arg == "--lookup") {
+            options.lookup = true;
         } else if (arg == "--threads" && i + 1 < argc) {
             options.threads = static_cast<unsigned>(std::max(1, std::atoi(argv[++i])));
         } else {
@@ -58,7 +66,9 @@ std::vector<std::string> ReadPaths(const std::string& listFile) {
     return paths;
 }
 
-std::uint64_t ReadWholeFile(const std::string& path, char* buffer) {
+std::uint64_t ReadWholeFile(const std::string& path, char* buffer, bool lookup) {
+    struct stat info {};
+    if (lookup && (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) return 0;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
     std::uint64_t total = 0;
@@ -68,14 +78,14 @@ std::uint64_t ReadWholeFile(const std::string& path, char* buffer) {
 }
 
 // Thread t of threads reads paths t, t + threads, t + 2 * threads, ...
-int PlainRead(const std::vector<std::string>& paths, unsigned threads) {
+int PlainRead(const std::vector<std::string>& paths, unsigned threads, bool lookup) {
     std::atomic<std::uint64_t> total = 0;
     std::vector<std::thread> readers;
     for (unsigned first = 0; first < threads; ++first) {
         readers.emplace_back([&, first] {
             const auto buffer = std::make_unique_for_overwrite<char[]>(tarnwick::kBlockSize);
             for (std::size_t i = first; i < paths.size(); i += threads) {
-                total += ReadWholeFile(paths[i], buffer.get());
+                total += ReadWholeFile(paths[i], buffer.get(), lookup);
             }
         });
     }
@@ -84,19 +94,37 @@ int PlainRead(const std::vector<std::string>& paths, unsigned threads) {
     return 0;
 }
 
+// The engine on one thread: one worker of the file test pool tests every
+// file, reading the small ones together as a search does; this thread only
+// waits for the last verdict, then prints them in order.
 int Search(const std::vector<std::string>& paths, const Options& options) {
     using namespace tarnwick;
-    const PhraseMatcher matcher(options.phrase,
-                                options.ignoreCase ? CaseMode::Insensitive : CaseMode::Sensitive);
-    const auto keepGoing = [] { return true; };
+    const auto matcher = std::make_shared<const PhraseMatcher>(
+        options.phrase, options.ignoreCase ? CaseMode::Insensitive : CaseMode::Sensitive);
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    jobs.reserve(paths.size());
+    for (const auto& path : paths) jobs.push_back(std::make_shared<FileTestJob>(path, matcher));
+    std::mutex mutex;
+    std::condition_variable allDone;
+    std::size_t done = 0;
+    FileTestPool pool(1, [&](const FileTestJob& job) {
+        if (!job.Done()) return;
+        const std::lock_guard lock(mutex);
+        if (++done == jobs.size()) allDone.notify_one();
+    });
+    pool.SubmitAll(jobs);
+    {
+        std::unique_lock lock(mutex);
+        allDone.wait(lock, [&] { return done == jobs.size(); });
+    }
     int failures = 0;
-    for (const auto& path : paths) {
-        const auto verdict = TestFileContent(path, matcher, keepGoing);
+    for (const auto& job : jobs) {
+        const Expected<Verdict>& verdict = job->Outcome();
         if (!verdict) {
             std::fprintf(stderr, "%s\n", verdict.Error().description.c_str());
             ++failures;
         } else if (verdict.Value() == Verdict::Lacks) {
-            std::fwrite(path.data(), 1, path.size(), stdout);
+            std::fwrite(job->Path().data(), 1, job->Path().size(), stdout);
             std::fputc('\n', stdout);
         }
     }
@@ -108,11 +136,13 @@ int Search(const std::vector<std::string>& paths, const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: %s LISTFILE PHRASE [--ignore-case] [--plain-read [--threads N]]\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s LISTFILE PHRASE [--ignore-case] [--plain-read [--threads N] [--lookup]]\n",
+            argv[0]);
         return 2;
     }
     const auto paths = ReadPaths(options.listFile);
-    return options.plainRead ? PlainRead(paths, options.threads) : Search(paths, options);
+    return options.plainRead ? PlainRead(paths, options.threads, options.lookup)
+                             : Search(paths, options);
 }
