@@ -191,7 +191,7 @@ for workers in 1 0; do
     check_output "window-w$workers-ci" ci \
         "$window" search "$list" "$phrase" --print-results --workers "$workers" --ignore-case
 done
-echo "(window-w0 is one worker per core)"
+echo "(window-w0 is the default pool: one test per core, more while the storage is slow)"
 
 if ! $cold; then
     exit 0
