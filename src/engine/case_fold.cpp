@@ -86,19 +86,6 @@ Utf8Char DecodeFoldedChar(std::string_view text) {
     return character;
 }
 
-bool IsValidUtf8(std::string_view text) {
-    for (std::size_t offset = 0; offset < text.size();) {
-        if (static_cast<unsigned char>(text[offset]) < 0x80) {
-            ++offset;
-            continue;
-        }
-        const Utf8Char character = DecodeUtf8(text.substr(offset));
-        if (!character.valid) return false;
-        offset += character.length;
-    }
-    return true;
-}
-
 std::size_t CountUtf8Chars(std::string_view text) {
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < text.size(); ++count) {

@@ -35,12 +35,36 @@ Utf8Char DecodeUtf8(std::string_view text);
 // outside Unicode, so it equals only the same malformed byte.
 Utf8Char DecodeFoldedChar(std::string_view text);
 
-bool IsValidUtf8(std::string_view text);
-
 // Characters (code points) in text; a malformed byte counts as one.
 std::size_t CountUtf8Chars(std::string_view text);
 
 std::string EncodeUtf8(char32_t codePoint);
+
+// UTF-16 writes a code point above U+FFFF as a high surrogate followed by a
+// low one.
+constexpr bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+constexpr bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+constexpr char32_t CodePointOfSurrogates(char16_t high, char16_t low) {
+    return 0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{low} - 0xDC00);
+}
+
+// Writes the UTF-16 units of codePoint at out; gives the end of what it wrote.
+inline char16_t* WriteUtf16(char16_t* out, char32_t codePoint) {
+    if (codePoint < 0x10000) {
+        *out++ = static_cast<char16_t>(codePoint);
+        return out;
+    }
+    const char32_t offset = codePoint - 0x10000;
+    *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
+    *out++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+    return out;
+}
 
 // The simple case folding of a code point (statuses C and S of the Unicode
 // Character Database's CaseFolding.txt): the one spelling that every letter

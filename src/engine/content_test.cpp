@@ -84,6 +84,19 @@ Expected<Verdict> TestLargeFile(ReadableFile& file, const PhraseMatcher& matcher
 
 }  // namespace
 
+std::optional<Verdict> VerdictWithoutReading(PathKind kind) {
+    switch (kind) {
+        case PathKind::Missing:
+        case PathKind::Directory:
+            return Verdict::NotAFile;
+        case PathKind::Other:
+            return Verdict::NotTested;
+        case PathKind::RegularFile:
+            break;
+    }
+    return std::nullopt;
+}
+
 Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& matcher) {
     if (!LooksLikeText(content)) return Verdict::NonText;
     return FromLacks(matcher.LacksPhrase(content));
@@ -93,14 +106,8 @@ Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& mat
 // while it is read are not searched.
 Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
                                   const std::function<bool()>& keepGoing, bool* waitedOnStorage) {
-    switch (QueryPathKind(path)) {
-        case PathKind::Missing:
-        case PathKind::Directory:
-            return Verdict::NotAFile;
-        case PathKind::Other:
-            return Verdict::NotTested;
-        case PathKind::RegularFile:
-            break;
+    if (const std::optional<Verdict> verdict = VerdictWithoutReading(QueryPathKind(path))) {
+        return *verdict;
     }
     auto opened = ReadableFile::Open(path);
     if (!opened) return opened.Error();

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/expected.h"
+#include "engine/file_system.h"
 #include "engine/phrase_matcher.h"
 
 namespace tarnwick {
@@ -21,6 +23,10 @@ enum class Verdict {
     Lacks,
     Stopped,  // keepGoing() answered false before a block
 };
+
+// The verdict on what a look-up found at a path, unless it is a regular file,
+// whose content must be read for one.
+std::optional<Verdict> VerdictWithoutReading(PathKind kind);
 
 // The verdict on the whole content of a file read in one piece.
 Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& matcher);

@@ -39,22 +39,12 @@ bool AppendUtf16(std::string_view path, std::u16string& text) {
         if (!character.valid) {
             text.push_back(kReplacement);
             wellFormed = false;
-        } else if (code >= 0x10000) {
-            text.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-            text.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
         } else {
-            text.push_back(static_cast<char16_t>(code));
+            char16_t units[2];
+            text.append(units, WriteUtf16(units, code));
         }
     }
     return wellFormed;
-}
-
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
 template <typename Unit>
@@ -66,8 +56,7 @@ std::string Utf8Of(std::basic_string_view<Unit> text) {
         const bool paired = IsHighSurrogate(unit) && i + 1 < text.size() &&
                             IsLowSurrogate(static_cast<char16_t>(text[i + 1]));
         if (paired) {
-            const auto low = static_cast<char16_t>(text[++i]);
-            out += EncodeUtf8(0x10000 + ((char32_t(unit) - 0xD800) << 10) + (low - 0xDC00));
+            out += EncodeUtf8(CodePointOfSurrogates(unit, static_cast<char16_t>(text[++i])));
         } else {
             out += EncodeUtf8(unit);
         }
@@ -79,8 +68,8 @@ std::string Utf8Of(std::basic_string_view<Unit> text) {
 // (a malformed sequence or a NUL), with the reason in lastError.
 std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError) {
     std::u16string text;
-    if (path.find('\0') != std::string_view::npos) {
-        lastError = ERROR_INVALID_NAME;
+    if (const int refusal = PathRefusal(path)) {
+        lastError = static_cast<DWORD>(refusal);
         return std::nullopt;
     }
     if (!AppendUtf16(path, text)) {

@@ -155,10 +155,8 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
         if (!outcome.lookedUp) {
             continue;
         }
-        if (outcome.kind == PathKind::Missing || outcome.kind == PathKind::Directory) {
-            job.Finish(Verdict::NotAFile, false);
-        } else if (outcome.kind == PathKind::Other) {
-            job.Finish(Verdict::NotTested, false);
+        if (const std::optional<Verdict> verdict = VerdictWithoutReading(outcome.kind)) {
+            job.Finish(*verdict, false);
         } else if (!outcome.read) {
             continue;  // too large to read in one piece
         } else if (!*outcome.read) {

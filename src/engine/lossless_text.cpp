@@ -14,26 +14,6 @@ constexpr char16_t kFirstEscape = 0xDC80;
 constexpr char16_t kLastEscape = 0xDCFF;
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-// Writes the code point at out; gives the end of what it wrote.
-char16_t* AppendUtf16(char16_t* out, char32_t codePoint) {
-    if (codePoint < 0x10000) {
-        *out++ = static_cast<char16_t>(codePoint);
-        return out;
-    }
-    const char32_t offset = codePoint - 0x10000;
-    *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
-    *out++ = static_cast<char16_t>(kEscapeBase + (offset & 0x3FF));
-    return out;
-}
-
 // The end of the run of ASCII characters that starts at from.
 template <typename Char>
 std::size_t AsciiRunEnd(std::basic_string_view<Char> text, std::size_t from) {
@@ -54,7 +34,7 @@ std::u16string DecodeLossless(std::string_view bytes) {
         if (offset == bytes.size()) break;
         const Utf8Char character = DecodeUtf8(bytes.substr(offset));
         if (character.valid) {
-            out = AppendUtf16(out, character.codePoint);
+            out = WriteUtf16(out, character.codePoint);
             offset += character.length;
         } else {
             *out++ = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[offset]));
@@ -77,9 +57,7 @@ std::string EncodeLossless(std::u16string_view text) {
         if (i == text.size()) break;
         const char16_t unit = text[i];
         if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            const char32_t codePoint =
-                0x10000 + ((unit - 0xD800) << 10) + (text[++i] - kEscapeBase);
-            bytes.append(EncodeUtf8(codePoint));
+            bytes.append(EncodeUtf8(CodePointOfSurrogates(unit, text[++i])));
         } else if (unit >= kFirstEscape && unit <= kLastEscape) {
             bytes.push_back(static_cast<char>(unit - kEscapeBase));
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {

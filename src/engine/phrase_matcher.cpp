@@ -248,14 +248,6 @@ std::size_t PhraseMatcher::Length() const {
     return m_phrase.size();
 }
 
-CaseMode PhraseMatcher::Mode() const {
-    return m_mode;
-}
-
-const std::string& PhraseMatcher::Phrase() const {
-    return m_phrase;
-}
-
 // Every byte of the phrase gets an (orMask, value) test that accepts exactly
 // its case variants. A multi-byte letter whose variants differ in more than
 // one bit cannot be tested byte by byte; its bytes accept anything and the

@@ -30,9 +30,6 @@ public:
     // this many bytes.
     std::size_t Length() const;
 
-    CaseMode Mode() const;
-    const std::string& Phrase() const;
-
 private:
     // A phrase byte position whose possible text bytes are few enough to be
     // tested for with vector compares. With a non-zero orMask every byte b for

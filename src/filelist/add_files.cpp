@@ -68,7 +68,7 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
     const Expected<std::string> content = ReadListFile(PathToSystemEncoding(path));
     if (!content) {
         ShowMessage(window, kCannotReadListFile + QStringLiteral("\r\r") +
-                                PathFromSystemEncoding(content.Error().description));
+                                ErrorDescription(content.Error()));
         return;
     }
     ForEachListFileLine(content.Value(), [&list](std::string_view line) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <thread>
 
+#include "engine/expected.h"
 #include "engine/file_system.h"
 
 namespace tarnwick {
@@ -70,6 +71,10 @@ std::string PathToSystemEncoding(const QString& path) {
 
 QString PathFromSystemEncoding(std::string_view path) {
     return QString::fromStdU16String(PathToText(path));
+}
+
+QString ErrorDescription(const SystemError& error) {
+    return PathFromSystemEncoding(error.description);
 }
 
 namespace {

@@ -8,6 +8,8 @@
 
 namespace tarnwick {
 
+struct SystemError;
+
 // Processes every pending event of the event loop, then returns.
 void YieldToEventLoop();
 
@@ -36,6 +38,10 @@ std::string ToSystemEncoding(const QString& text);
 // ways: bytes that are not UTF-8 travel in the text as lone surrogates.
 std::string PathToSystemEncoding(const QString& path);
 QString PathFromSystemEncoding(std::string_view path);
+
+// A failure's description as the window shows it; the bytes of the path it
+// names cross as a path's do.
+QString ErrorDescription(const SystemError& error);
 
 // A path that Qt decoded on its own, turning each byte that is not UTF-8 into
 // U+FFFD, recovered: every name holding U+FFFD is matched against the real

@@ -75,10 +75,6 @@ std::uint64_t PaddedLinesSize(qsizetype count, std::size_t width) {
     return static_cast<std::uint64_t>(count) * (width + kClipboardLineExtra);
 }
 
-QString Describe(const SystemError& error) {
-    return PathFromSystemEncoding(error.description);
-}
-
 }  // namespace
 
 void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPointer& pointer) {
@@ -93,7 +89,7 @@ void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPoint
     const Expected<void> saved = WriteResultsFile(path, results.Entries());
     pointer.Set(PointerState::Default);
     if (!saved) {
-        ShowMessage(window, kCannotSave + QStringLiteral("\r\r") + Describe(saved.Error()),
+        ShowMessage(window, kCannotSave + QStringLiteral("\r\r") + ErrorDescription(saved.Error()),
                     kApplicationTitle, MessageIcon::Exclamation);
     }
 }
@@ -137,7 +133,7 @@ void CopyResultsToClipboard(QWidget* window, const ListView& results) {
     if (copied) {
         ShowMessage(window, kCopiedMessage);
     } else {
-        ShowMessage(window, kCannotCopy + QStringLiteral("\r\r") + Describe(copied.Error()),
+        ShowMessage(window, kCannotCopy + QStringLiteral("\r\r") + ErrorDescription(copied.Error()),
                     kApplicationTitle, MessageIcon::Exclamation);
     }
 }

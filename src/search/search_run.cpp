@@ -7,14 +7,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-QString Describe(const SystemError& error) {
-    return QString::fromStdString(error.description);
-}
-
-}  // namespace
-
 SearchRun::SearchRun(SearchWorkers& workers, SearchRequest request, SearchSink& sink)
     : m_workers(workers), m_request(std::move(request)), m_sink(sink) {}
 
@@ -67,7 +59,7 @@ bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
         ahead.VerdictFor(static_cast<std::size_t>(position - 1), *entry, path, matcher,
                          [this] { return StopNoticed(); });
     if (!verdict) {
-        m_sink.Failed(SearchStep::TestFileEntry, Describe(verdict.Error()));
+        m_sink.Failed(SearchStep::TestFileEntry, ErrorDescription(verdict.Error()));
     } else if (verdict.Value() == Verdict::Lacks) {
         m_sink.Lacks(*entry);
     } else if (verdict.Value() == Verdict::NotAFile) {
@@ -80,9 +72,9 @@ void SearchRun::SearchFolderEntry(const std::string& path,
                                   const std::shared_ptr<const PhraseMatcher>& matcher) {
     const Expected<std::string> folder = OpenFolder(path);
     if (!folder) {
-        m_sink.Failed(SearchStep::OpenFolderEntry, Describe(folder.Error()));
+        m_sink.Failed(SearchStep::OpenFolderEntry, ErrorDescription(folder.Error()));
     } else if (const Expected<void> searched = SearchFolder(folder.Value(), matcher); !searched) {
-        m_sink.Failed(SearchStep::SearchFolderEntry, Describe(searched.Error()));
+        m_sink.Failed(SearchStep::SearchFolderEntry, ErrorDescription(searched.Error()));
     }
 }
 

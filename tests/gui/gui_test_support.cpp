@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +89,11 @@ void Click(QAbstractButton* button) {
 
 void ClickStart(Form1& form) {
     Click(form.PushButton1);
+}
+
+void FormTest::Search(const QString& phrase) {
+    form.Text1->setText(phrase);
+    ClickStart(form);
 }
 
 QString SettingsFolder() {

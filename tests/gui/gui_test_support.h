@@ -67,6 +67,9 @@ std::unique_ptr<FormUnderTest> MakeForm(
 // A shown main window with its dialogs answered and a folder for files.
 class FormTest : public ::testing::Test {
 protected:
+    // Types phrase and clicks "Start Searching".
+    void Search(const QString& phrase);
+
     std::unique_ptr<FormUnderTest> m_made = MakeForm();
     Form1& form = *m_made->form;
     MessageAnswerer answerer{form};

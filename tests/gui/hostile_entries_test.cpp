@@ -23,11 +23,6 @@ using ::testing::IsEmpty;
 
 class HostileEntriesTest : public FormTest {
 protected:
-    void Search() {
-        form.Text1->setText(QStringLiteral("needle"));
-        ClickStart(form);
-    }
-
     void LoadListFile(const QByteArray& content) {
         answerer.QueueFileChoice({{files.Path(), files.Write("entries.lst", content)}});
         Click(form.PushButton8);
@@ -63,7 +58,7 @@ TEST_F(HostileEntriesTest, SpecialFilesArePassedOverAndBrokenLinksReported) {
     ASSERT_EQ(symlink(qPrintable(folder + "/loop"), qPrintable(folder + "/loop")), 0);
     const QString inFolder = files.Write("special/lacking.txt", "plain words");
     AddEntries(form, {"/dev/zero", "/dev/null", fifo, sparse, loop, dangling, folder, lacking});
-    Search();
+    Search(QStringLiteral("needle"));
 
     EXPECT_THAT(Results(), ElementsAre(inFolder, lacking));
     EXPECT_THAT(Line138Reports(), ElementsAre("Cannot open folder \"" + loop.toStdString() +
@@ -79,7 +74,7 @@ TEST_F(HostileEntriesTest, AnEntryHoldingANulNamesNothing) {
     LoadListFile(lacking.toUtf8() + QByteArray("\0.bak\r\n", 7) + lacking.toUtf8() + "\r\n");
     ASSERT_EQ(form.ListView1->Count(), 2);
     EXPECT_EQ(form.ListView1->Entries()[0], lacking + QChar(0) + ".bak");
-    Search();
+    Search(QStringLiteral("needle"));
 
     EXPECT_THAT(Results(), ElementsAre(lacking));
     ASSERT_EQ(Line138Reports().size(), 1u);
@@ -98,7 +93,7 @@ TEST_F(HostileEntriesTest, ATenMegabyteEntryGivesOneShortReportAndDone) {
             shownHeader =
                 form.ListView1->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString();
         });
-    Search();
+    Search(QStringLiteral("needle"));
 
     ASSERT_EQ(answerer.Seen().size(), 3u);
     const QString& report = answerer.Seen()[1].text;
@@ -118,7 +113,7 @@ TEST_F(HostileEntriesTest, FilesWhoseNamesAreNotUtf8AreFoundUnderTheirOwnBytes) 
     const QString folder = QString::fromStdString(folderBytes);
     const QString file = folder + "/caf" + QChar(0xDCE9) + ".txt";
     AddEntries(form, {file, folder});
-    Search();
+    Search(QStringLiteral("needle"));
 
     EXPECT_THAT(Results(), ElementsAre(file, file));
     EXPECT_THAT(answerer.Texts(), ElementsAre(kDoneText));

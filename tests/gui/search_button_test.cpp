@@ -23,11 +23,6 @@ using ::testing::IsEmpty;
 
 class SearchButtonTest : public FormTest {
 protected:
-    void Search(const QString& phrase) {
-        form.Text1->setText(phrase);
-        ClickStart(form);
-    }
-
     const QList<QString>& Results() const { return form.ListView2->Entries(); }
 
     bool HeaderIs(const QString& path) const {
