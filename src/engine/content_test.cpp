@@ -63,21 +63,28 @@ Expected<Verdict> TestSmallFile(ReadableFile& file, const PhraseMatcher& matcher
 }
 
 // Each block is read before keepGoing() is asked, so that a non-text start
-// turns the file away first, without asking.
+// turns the file away first, without asking. A file whose size says 0 is
+// read to its end: files such as those under /proc give their content only
+// when read.
 Expected<Verdict> TestLargeFile(ReadableFile& file, const PhraseMatcher& matcher,
                                 const std::function<bool()>& keepGoing) {
+    const bool sizeKnown = file.Size() > 0;
     CarriedSearch search(matcher);
-    for (std::uint64_t offset = 0; offset < file.Size(); offset += kBlockSize) {
-        const auto wanted = static_cast<std::size_t>(std::min(kBlockSize, file.Size() - offset));
+    for (std::uint64_t offset = 0; !sizeKnown || offset < file.Size(); offset += kBlockSize) {
+        const auto wanted = static_cast<std::size_t>(
+            sizeKnown ? std::min(kBlockSize, file.Size() - offset) : kBlockSize);
         const auto got = file.Read(search.Block(), wanted);
         if (!got) return got.Error();
         const std::size_t blockLength = got.Value();
+        if (!sizeKnown && offset == 0 && blockLength < wanted && blockLength <= kSingleReadLimit) {
+            return VerdictOnWholeContent(std::string_view(search.Block(), blockLength), matcher);
+        }
         if (offset == 0 && !LooksLikeText(std::string_view(search.Block(), blockLength))) {
             return Verdict::NonText;
         }
         if (!keepGoing()) return Verdict::Stopped;
         if (search.FindsPhrase(blockLength)) return Verdict::Contains;
-        if (blockLength < wanted) break;  // the file shrank since it was opened
+        if (blockLength < wanted) break;  // the end, or the file shrank since it was opened
     }
     return Verdict::Lacks;
 }
@@ -113,9 +120,9 @@ Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& 
     if (!opened) return opened.Error();
     ReadableFile& file = opened.Value();
     if (!file.IsRegular()) return Verdict::NotTested;
-    Expected<Verdict> verdict = file.Size() <= kSingleReadLimit
-                                    ? TestSmallFile(file, matcher)
-                                    : TestLargeFile(file, matcher, keepGoing);
+    const bool small = file.Size() > 0 && file.Size() <= kSingleReadLimit;
+    Expected<Verdict> verdict =
+        small ? TestSmallFile(file, matcher) : TestLargeFile(file, matcher, keepGoing);
     if (waitedOnStorage) *waitedOnStorage = file.WaitedOnStorage();
     return verdict;
 }

@@ -5,6 +5,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <utility>
@@ -107,6 +109,39 @@ int CreateNewFileBeside(const std::string& target, std::string& newPath) {
     return -1;
 }
 
+// The file systems that refused a read from memory only (FUSE, /proc and
+// others answer EOPNOTSUPP or EINVAL): their files are read the ordinary way
+// from the start, so a refusal costs one system call per file system.
+class MemoryOnlyRefusals {
+public:
+    bool Refused(dev_t device) const {
+        const std::size_t count = m_count.load(std::memory_order_acquire);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (m_devices[i] == device) return true;
+        }
+        return false;
+    }
+
+    void Remember(dev_t device) {
+        const std::lock_guard lock(m_mutex);
+        const std::size_t count = m_count.load(std::memory_order_relaxed);
+        if (count < m_devices.size() && !Refused(device)) {
+            m_devices[count] = device;
+            m_count.store(count + 1, std::memory_order_release);
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::array<dev_t, 64> m_devices{};
+    std::atomic<std::size_t> m_count{0};
+};
+
+MemoryOnlyRefusals& MemoryOnlyReadRefusals() {
+    static MemoryOnlyRefusals refusals;
+    return refusals;
+}
+
 }  // namespace
 
 std::size_t DriveRootLength(std::string_view) {
@@ -196,6 +231,8 @@ Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
     if (fstat(fd, &info) != 0) return file.Error("read", errno);
     file.m_regular = S_ISREG(info.st_mode);
     file.m_size = static_cast<std::uint64_t>(info.st_size);
+    file.m_device = static_cast<std::uint64_t>(info.st_dev);
+    file.m_askMemoryFirst = !MemoryOnlyReadRefusals().Refused(info.st_dev);
     return Expected<ReadableFile>(std::move(file));
 }
 
@@ -213,7 +250,11 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
         ssize_t got = m_askMemoryFirst ? preadv2(fd, &rest, 1, -1, RWF_NOWAIT) : -1;
         if (!m_askMemoryFirst || (got < 0 && errno != EINTR)) {
             // EAGAIN: not in memory; any other failure: the file system cannot tell.
-            if (m_askMemoryFirst) m_waitedOnStorage = errno == EAGAIN;
+            if (m_askMemoryFirst && errno == EAGAIN) {
+                m_waitedOnStorage = true;
+            } else if (m_askMemoryFirst) {
+                MemoryOnlyReadRefusals().Remember(static_cast<dev_t>(m_device));
+            }
             m_askMemoryFirst = false;
             got = readv(fd, &rest, 1);
         }

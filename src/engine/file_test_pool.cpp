@@ -1,6 +1,7 @@
 #include "engine/file_test_pool.h"
 
 #include <array>
+#include <chrono>
 
 namespace tarnwick {
 
@@ -17,28 +18,59 @@ constexpr unsigned kStorageCeiling = 32;
 constexpr unsigned kRoundJobs = 16;
 constexpr unsigned kWaitedToGrow = kRoundJobs / 4;
 
+// A test that made no progress for this long holds its thread: another
+// thread takes its place.
+constexpr std::int64_t kStallMilliseconds = 250;
+
+std::int64_t NowMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The folder an entry that is no file names, with its files.
+Expected<OpenedFolder> OpenAndListFolder(const std::string& path) {
+    Expected<std::string> folder = OpenFolder(path);
+    if (!folder) {
+        return folder.Error();
+    }
+    OpenedFolder opened{std::move(folder).Value(), std::nullopt};
+    if (Expected<std::vector<std::string>> files = ListFilesInFolder(opened.path)) {
+        opened.files = std::move(files).Value();
+    }
+    return opened;
+}
+
 unsigned Cores() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace
 
-void FileTestJob::Run(const std::function<void(const FileTestJob&)>& onLongRun) {
+bool FileTestJob::Failed() const {
+    return !Outcome() || (m_folder && !*m_folder);
+}
+
+void FileTestJob::Run(const std::function<void()>& onProgress) {
     if (Cancelled()) {
         Finish(Verdict::Stopped, false);
         return;
     }
-    int blocks = 0;
     bool waitedOnStorage = false;
     Expected<Verdict> outcome = TestFileContent(
         m_path, *m_matcher,
         [&] {
-            if (++blocks == kBlocksOfALongRun && onLongRun) {
-                onLongRun(*this);
-            }
+            onProgress();
             return !Cancelled();
         },
         &waitedOnStorage);
+    if (m_subject == Subject::SearchEntry && outcome && outcome.Value() == Verdict::NotAFile) {
+        if (Cancelled()) {
+            outcome = Verdict::Stopped;
+        } else {
+            m_folder = OpenAndListFolder(m_path);
+        }
+    }
     Finish(std::move(outcome), waitedOnStorage);
 }
 
@@ -51,10 +83,13 @@ void FileTestJob::Finish(Expected<Verdict> outcome, bool waitedOnStorage) {
 FileTestPool::FileTestPool(unsigned workers, ProgressCallback onProgress)
     : m_onProgress(std::move(onProgress)),
       m_floor(workers > 0 ? workers : Cores()),
-      m_allowed(m_floor) {
-    const unsigned threads = workers > 0 ? workers : std::max(m_floor, kStorageCeiling);
-    m_threads.reserve(threads);
-    for (unsigned worker = 0; worker < threads; ++worker) {
+      m_ceiling(workers > 0 ? workers : std::max(m_floor, kStorageCeiling)),
+      m_busySince(m_ceiling),
+      m_allowed(m_floor) {}
+
+void FileTestPool::StartThreads() {
+    m_threads.reserve(m_ceiling);
+    for (unsigned worker = 0; worker < m_ceiling; ++worker) {
         m_threads.emplace_back([this, worker] { Work(worker); });
     }
 }
@@ -79,10 +114,29 @@ unsigned FileTestPool::Allowed() const {
     return m_allowed;
 }
 
+void FileTestPool::MarkBusy(unsigned worker) {
+    m_busySince[worker].store(NowMilliseconds(), std::memory_order_relaxed);
+}
+
+void FileTestPool::MarkIdle(unsigned worker) {
+    m_busySince[worker].store(0, std::memory_order_relaxed);
+}
+
+unsigned FileTestPool::StalledWorkers() const {
+    const std::int64_t stalledBefore = NowMilliseconds() - kStallMilliseconds;
+    unsigned stalled = 0;
+    for (const auto& since : m_busySince) {
+        const std::int64_t busySince = since.load(std::memory_order_relaxed);
+        stalled += busySince != 0 && busySince < stalledBefore ? 1 : 0;
+    }
+    return stalled;
+}
+
 void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     if (jobs.empty()) {
         return;
     }
+    std::call_once(m_started, [this] { StartThreads(); });
     std::size_t wakeUps = 0;
     {
         const std::lock_guard lock(m_mutex);
@@ -92,36 +146,43 @@ void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jo
     for (std::size_t i = 0; i < wakeUps; ++i) {
         m_jobForActive.notify_one();
     }
+    m_roomForReserve.notify_all();
 }
 
 void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
+    std::call_once(m_started, [this] { StartThreads(); });
     {
         const std::lock_guard lock(m_mutex);
         m_queue.push_front(std::move(job));
     }
     m_jobForActive.notify_one();
+    m_roomForReserve.notify_all();
 }
 
 bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     jobs.clear();
     std::unique_lock lock(m_mutex);
     for (;;) {
-        const bool active = worker < m_allowed || m_quitting;
-        if (active && !m_queue.empty()) {
+        const unsigned active = std::min(m_ceiling, m_allowed + StalledWorkers());
+        const bool isActive = worker < active || m_quitting;
+        if (isActive && !m_queue.empty()) {
             break;
         }
         if (m_quitting) {
             return false;
         }
-        if (active) {
+        if (isActive) {
             m_jobForActive.wait(lock);
             // A wake-up meant for an active worker, taken by one that is no
             // longer active, goes on to another.
             if (worker >= m_allowed) {
                 m_jobForActive.notify_one();
             }
-        } else {
+        } else if (m_queue.empty()) {
             m_roomForReserve.wait(lock);
+        } else {
+            // Looks again for stalled tests whose place to take.
+            m_roomForReserve.wait_for(lock, std::chrono::milliseconds(kStallMilliseconds));
         }
     }
     // A share of the queue, so that the other workers find work too.
@@ -155,7 +216,11 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
         if (!outcome.lookedUp) {
             continue;
         }
-        if (const std::optional<Verdict> verdict = VerdictWithoutReading(outcome.kind)) {
+        const std::optional<Verdict> verdict = VerdictWithoutReading(outcome.kind);
+        if (verdict == Verdict::NotAFile && job.GetSubject() == FileTestJob::Subject::SearchEntry) {
+            continue;  // a folder to open and list
+        }
+        if (verdict) {
             job.Finish(*verdict, false);
         } else if (!outcome.read) {
             continue;  // too large to read in one piece
@@ -196,6 +261,17 @@ void FileTestPool::Settled(const FileTestJob& job) {
     }
 }
 
+void FileTestPool::RunAlone(unsigned worker, FileTestJob& job) {
+    int blocks = 0;
+    job.Run([&] {
+        MarkBusy(worker);
+        if (++blocks == kBlocksOfALongRun && m_onProgress) {
+            m_onProgress(job);
+        }
+    });
+    Settled(job);
+}
+
 // Small files are read together where the system can; the rest, and every
 // file where it cannot, one by one.
 void FileTestPool::Work(unsigned worker) {
@@ -203,6 +279,7 @@ void FileTestPool::Work(unsigned worker) {
     bool readerTried = false;
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     while (NextJobs(worker, jobs)) {
+        MarkBusy(worker);
         if (jobs.size() > 1 && !readerTried) {
             reader = SmallFileReader::Create(kSingleReadLimit);
             readerTried = true;
@@ -212,10 +289,12 @@ void FileTestPool::Work(unsigned worker) {
         }
         for (const auto& job : jobs) {
             if (!job->Done()) {
-                job->Run(m_onProgress);
-                Settled(*job);
+                MarkBusy(worker);
+                RunAlone(worker, *job);
             }
         }
+        MarkIdle(worker);
+        jobs.clear();
     }
 }
 

@@ -49,6 +49,7 @@ private:
     std::intptr_t m_handle = kNoHandle;
     bool m_regular = false;
     std::uint64_t m_size = 0;
+    std::uint64_t m_device = 0;
     bool m_askMemoryFirst = true;
     bool m_waitedOnStorage = false;
 };

@@ -16,8 +16,9 @@ inline constexpr std::size_t kSmallFilesPerBatch = 16;
 
 // What a batch found for one path.
 struct SmallFileOutcome {
-    // false when the batch could not look the path up; the caller then tests
-    // the file the usual way.
+    // false when the batch did not look the path up (it is not on a local
+    // disk, or the batch failed); the caller then tests the file the usual
+    // way.
     bool lookedUp = false;
     PathKind kind = PathKind::Missing;
     // Set for a regular file of at most the batch's size limit that was read
@@ -35,6 +36,9 @@ class SmallFileReader {
 public:
     // Nothing where the system offers no batched reads, or refuses them.
     static std::unique_ptr<SmallFileReader> Create(std::size_t sizeLimit);
+    // Makes every later Create() meet the refusal of a kernel that offers
+    // no batched reads, so that tests run the one-by-one path.
+    static void RefuseForTesting();
     ~SmallFileReader();
     SmallFileReader(const SmallFileReader&) = delete;
     SmallFileReader& operator=(const SmallFileReader&) = delete;

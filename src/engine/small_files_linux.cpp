@@ -1,13 +1,20 @@
 // Batched reads of small files on Linux, through io_uring: one submission
 // looks every path of a batch up, one more opens, reads and closes every
 // small regular file among them, each chained in the kernel.
+//
+// Only files on local disks are read so: a request on a network share or a
+// FUSE file system may never be answered, and a process cannot end while
+// one of its io_uring requests waits; their files are read one by one.
 #include <fcntl.h>
 #include <liburing.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/uio.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <vector>
@@ -40,7 +47,37 @@ PathKind KindOf(const struct statx& info) {
     return PathKind::Other;
 }
 
+std::atomic<bool> g_refused{false};
+
+// File systems whose requests always end: block devices' and memory's.
+bool IsLocalFileSystem(const std::string& folder) {
+    struct statfs info {};
+    if (statfs(folder.c_str(), &info) != 0) return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case EXT4_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case F2FS_SUPER_MAGIC:
+        case TMPFS_MAGIC:
+        case RAMFS_MAGIC:
+        case SQUASHFS_MAGIC:
+        case ISOFS_SUPER_MAGIC:
+        case MSDOS_SUPER_MAGIC:
+        case EXFAT_SUPER_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool InitRing(io_uring& ring) {
+    if (g_refused.load()) return false;
     // The fewest wake-ups where the kernel offers it; the plainest ring else.
     for (const unsigned flags : {IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN,
                                  unsigned{IORING_SETUP_COOP_TASKRUN}, 0u}) {
@@ -55,6 +92,7 @@ bool InitRing(io_uring& ring) {
 
 struct SmallFileReader::Ring {
     io_uring ring{};
+    bool initialised = false;
     std::size_t sizeLimit = 0;
     std::unique_ptr<char[]> buffers;
     std::array<struct statx, kSmallFilesPerBatch> lookUps{};
@@ -62,7 +100,21 @@ struct SmallFileReader::Ring {
 
     char* Buffer(std::size_t index) const { return buffers.get() + index * sizeLimit; }
 
-    ~Ring() { io_uring_queue_exit(&ring); }
+    ~Ring() {
+        if (initialised) io_uring_queue_exit(&ring);
+    }
+
+    // Whether the files of folder are read in batches; the answer for the
+    // last folder asked about is kept, as a batch's files mostly share one.
+    bool ReadsInBatches(const std::string& folder) {
+        if (folder != lastFolder) {
+            lastFolder = folder;
+            lastFolderIsLocal = IsLocalFileSystem(folder);
+        }
+        return lastFolderIsLocal;
+    }
+    std::string lastFolder;
+    bool lastFolderIsLocal = false;
 
     // Submits what was prepared and hands each of the count completions to
     // handle. false when the kernel took none of it.
@@ -112,7 +164,8 @@ struct SmallFileReader::Ring {
 
 std::unique_ptr<SmallFileReader> SmallFileReader::Create(std::size_t sizeLimit) {
     auto ring = std::make_unique<Ring>();
-    if (!InitRing(ring->ring)) return nullptr;
+    ring->initialised = InitRing(ring->ring);
+    if (!ring->initialised) return nullptr;
     if (io_uring_register_files_sparse(&ring->ring, kSmallFilesPerBatch) != 0) return nullptr;
     ring->sizeLimit = std::max<std::size_t>(sizeLimit, 1);
     ring->buffers = std::make_unique_for_overwrite<char[]>(kSmallFilesPerBatch * ring->sizeLimit);
@@ -140,6 +193,9 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
 
     unsigned lookUps = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        if (!ring.ReadsInBatches(FolderOf(*paths[i]))) {
+            continue;
+        }
         if (paths[i]->empty() || PathRefusal(*paths[i]) != 0) {
             outcomes[i].lookedUp = true;
             continue;
@@ -148,9 +204,11 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
                             STATX_TYPE | STATX_SIZE, &ring.lookUps[i]);
         ++lookUps;
     }
+    std::array<bool, kSmallFilesPerBatch> found{};
     const bool looked = ring.Complete(lookUps, [&](std::uint64_t tag, int result) {
         SmallFileOutcome& outcome = outcomes[IndexOf(tag)];
         outcome.lookedUp = true;
+        found[IndexOf(tag)] = result == 0;
         if (result == 0) outcome.kind = KindOf(ring.lookUps[IndexOf(tag)]);
     });
     if (!looked) {
@@ -163,6 +221,7 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
     std::array<bool, kSmallFilesPerBatch> pending{};
     unsigned steps = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        if (!found[i]) continue;
         size[i] = ring.lookUps[i].stx_size;
         if (outcomes[i].kind != PathKind::RegularFile || size[i] > ring.sizeLimit) continue;
         ring.PrepareOpenAndRead(i, *paths[i], size[i]);
@@ -184,8 +243,11 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
                         got[i] += static_cast<std::size_t>(result);
                         if (result == 0 || got[i] == size[i]) pending[i] = false;
                         outcomes[i].waitedOnStorage |= memoryOnly && pending[i];
-                    } else if (result == -EAGAIN && memoryOnly) {
-                        outcomes[i].waitedOnStorage = true;
+                    } else if (memoryOnly && result != -ECANCELED) {
+                        // EAGAIN: not in memory; any other answer: the file
+                        // system cannot tell, and the next round reads the
+                        // ordinary way.
+                        outcomes[i].waitedOnStorage |= result == -EAGAIN;
                     } else if (result != -ECANCELED) {
                         pending[i] = false;
                         outcomes[i].read = FileError("read", *paths[i], -result);
@@ -221,6 +283,10 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
     static_cast<void>(ring.Complete(closes, [&](std::uint64_t tag, int result) {
         if (result == 0) ring.open[IndexOf(tag)] = false;
     }));
+}
+
+void SmallFileReader::RefuseForTesting() {
+    g_refused.store(true);
 }
 
 }  // namespace tarnwick

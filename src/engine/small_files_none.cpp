@@ -19,4 +19,6 @@ std::string_view SmallFileReader::Content(std::size_t, std::size_t) const {
     return {};
 }
 
+void SmallFileReader::RefuseForTesting() {}
+
 }  // namespace tarnwick

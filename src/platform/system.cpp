@@ -33,19 +33,46 @@ void YieldNowAndThen() {
     }
 }
 
-void RunWhileEventsFlow(const std::function<void()>& work) {
+EventLoopWaiter::EventLoopWaiter() : m_dispatcher(QAbstractEventDispatcher::instance()) {}
+
+// The fences pair with those in WaitOnce: either the waiter's last look at
+// ready() sees what the caller made true, or this sees the waiter and wakes
+// the loop.
+void EventLoopWaiter::Wake() {
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (m_waiting.load() > 0) {
+        m_dispatcher->wakeUp();
+    }
+}
+
+void EventLoopWaiter::WaitOnce(const std::function<bool()>& ready) {
+    ++m_waiting;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (!ready()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    --m_waiting;
+}
+
+void RunWhileEventsFlow(const std::function<void()>& work,
+                        const std::function<void()>& afterEvents) {
     std::atomic<bool> done = false;
-    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    EventLoopWaiter waiter;
     std::thread worker([&] {
         work();
         done.store(true);
-        // After done, so a wait that missed it is woken.
-        dispatcher->wakeUp();
+        waiter.Wake();
     });
     while (!done.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        waiter.WaitOnce([&] { return done.load(); });
+        if (afterEvents) {
+            afterEvents();
+        }
     }
     worker.join();
+    if (afterEvents) {
+        afterEvents();
+    }
 }
 
 void PauseSeconds(double seconds) {

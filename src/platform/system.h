@@ -2,9 +2,12 @@
 
 #include <QString>
 #include <QUrl>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
+
+class QAbstractEventDispatcher;
 
 namespace tarnwick {
 
@@ -18,10 +21,29 @@ void YieldToEventLoop();
 // a yield at every step.
 void YieldNowAndThen();
 
-// Runs work on another thread while this thread's event loop keeps running;
-// returns once work has finished. For a single call that may block, such as
-// flushing a file to disk.
-void RunWhileEventsFlow(const std::function<void()>& work);
+// Lets the thread of the event loop sleep in it until another thread has
+// news: any thread may call Wake(), and only a thread that waits is woken.
+class EventLoopWaiter {
+public:
+    EventLoopWaiter();
+
+    // From any thread, after making what ready() looks at true.
+    void Wake();
+    // Processes events, sleeping until one comes or Wake() is called, unless
+    // ready() is true already. Waits may nest in the events they process.
+    void WaitOnce(const std::function<bool()>& ready);
+
+private:
+    QAbstractEventDispatcher* m_dispatcher;
+    std::atomic<int> m_waiting{0};
+};
+
+// Runs work on another thread while this thread's event loop keeps running,
+// and afterEvents on this thread after every round of events; returns once
+// work has finished. For calls that may block, such as a file system that
+// does not answer: the window stays responsive meanwhile.
+void RunWhileEventsFlow(const std::function<void()>& work,
+                        const std::function<void()>& afterEvents = {});
 
 // Waits for the given time while the event loop runs, so windows stay
 // painted and responsive. Elapsed time counts, not the time of day.

@@ -1,6 +1,5 @@
 #include "search/read_ahead.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
@@ -17,33 +16,26 @@ constexpr std::size_t kFilesAheadPerStorageTest = 32;
 
 }  // namespace
 
-VerdictWaiter::VerdictWaiter() : m_dispatcher(QAbstractEventDispatcher::instance()) {}
+SearchWorkers::SearchWorkers(unsigned workers)
+    : m_pool(workers, [this](const FileTestJob& job) { JobProgressed(job); }) {}
 
-void VerdictWaiter::JobProgressed(const FileTestJob& job) {
-    // Pairs with WaitOnce: the job's end is seen there, or the waiter here.
+// A long job wakes the loop too, so that the verdicts before it are taken
+// and the progress shows the file being read.
+void SearchWorkers::JobProgressed(const FileTestJob& job) {
+    // Pairs with the fence in the waiter: either the GUI thread's last look
+    // sees the job done, or this sees the job it named.
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    // A long job wakes the loop so that the verdicts before it are taken
-    // and the progress shows the file being read.
-    if (m_waiting.load() > 0 && (!job.Done() || m_wakeOn.load() == &job)) {
-        m_dispatcher->wakeUp();
+    if (!job.Done() || m_wakeOn.load() == &job) {
+        m_waiter.Wake();
     }
 }
 
-void VerdictWaiter::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) {
-    // Named and counted as waiting before the last look at the jobs: either
-    // that look sees wakeOn done, or its worker sees the waiter and wakes
-    // the loop.
+void SearchWorkers::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) {
+    // A wait may nest in the events another wait processes.
     const FileTestJob* const outerWakeOn = m_wakeOn.exchange(wakeOn.Done() ? &job : &wakeOn);
-    ++m_waiting;
-    if (!job.Done() && !m_wakeOn.load()->Done()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    --m_waiting;
+    m_waiter.WaitOnce([&] { return job.Done() || m_wakeOn.load()->Done(); });
     m_wakeOn.store(outerWakeOn);
 }
-
-SearchWorkers::SearchWorkers(unsigned workers)
-    : m_pool(workers, [this](const FileTestJob& job) { m_waiter.JobProgressed(job); }) {}
 
 // While the storage is slow, the verdicts are taken in order behind a file
 // that takes long to read; room for many files per test running at once lets
@@ -52,8 +44,11 @@ std::size_t SearchWorkers::ReadAheadDepth() const {
     return kFilesAheadPerWorker * m_pool.Workers() + kFilesAheadPerStorageTest * m_pool.Ceiling();
 }
 
-ReadAhead::ReadAhead(SearchWorkers& workers, ItemAt itemAt)
-    : m_workers(workers), m_itemAt(std::move(itemAt)), m_depth(workers.ReadAheadDepth()) {}
+ReadAhead::ReadAhead(SearchWorkers& workers, ItemAt itemAt, FileTestJob::Subject subject)
+    : m_workers(workers),
+      m_itemAt(std::move(itemAt)),
+      m_subject(subject),
+      m_depth(workers.ReadAheadDepth()) {}
 
 ReadAhead::~ReadAhead() {
     CancelAll();
@@ -65,17 +60,23 @@ void ReadAhead::CancelAll() {
     }
 }
 
-Expected<Verdict> ReadAhead::VerdictFor(std::size_t index, const QString& text,
-                                        const std::function<std::string()>& pathOf,
-                                        const std::shared_ptr<const PhraseMatcher>& matcher,
-                                        const std::function<bool()>& stopRequested) {
+std::shared_ptr<const FileTestJob> ReadAhead::TestedAtTurn(
+    std::size_t index, const QString& text, const std::function<std::string()>& pathOf,
+    const std::shared_ptr<const PhraseMatcher>& matcher,
+    const std::function<bool()>& stopRequested) {
     std::shared_ptr<FileTestJob> job = TakeJobFor(index, text, matcher);
     TopUp(index, matcher);
-    if (!job) {
-        job = std::make_shared<FileTestJob>(pathOf(), matcher);
-        m_workers.Pool().SubmitFirst(job);
+    if (job && !Await(*job, stopRequested)) {
+        return nullptr;
     }
-    return Await(*job, stopRequested);
+    if (!job || job->Failed()) {
+        job = std::make_shared<FileTestJob>(pathOf(), matcher, m_subject);
+        m_workers.Pool().SubmitFirst(job);
+        if (!Await(*job, stopRequested)) {
+            return nullptr;
+        }
+    }
+    return job;
 }
 
 // Once half the window is taken, fills it again and queues the new tests as
@@ -91,7 +92,7 @@ void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatch
         if (!item) {
             break;
         }
-        auto job = std::make_shared<FileTestJob>(std::move(item->path), matcher);
+        auto job = std::make_shared<FileTestJob>(std::move(item->path), matcher, m_subject);
         m_window.push_back({m_nextIndex++, std::move(item->text), job});
         batch.push_back(std::move(job));
     }
@@ -121,18 +122,18 @@ const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
     return batch == 0 ? job : *m_window[batch - 1].job;
 }
 
-Expected<Verdict> ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
-    while (!job.Done()) {
-        if (stopRequested()) {
-            job.Cancel();
-            CancelAll();
-        }
-        m_workers.Waiter().WaitOnce(job, WakeOnFor(job));
+// A stop is honoured at once: a test that does not end, such as a read from
+// a share that does not answer, keeps its worker, never the run.
+bool ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
+    while (!job.Done() && !stopRequested()) {
+        m_workers.WaitOnce(job, WakeOnFor(job));
     }
     if (stopRequested()) {
-        return Verdict::Stopped;
+        job.Cancel();
+        CancelAll();
+        return false;
     }
-    return job.Outcome();
+    return true;
 }
 
 }  // namespace tarnwick

@@ -11,29 +11,9 @@
 #include <utility>
 
 #include "engine/file_test_pool.h"
-
-class QAbstractEventDispatcher;
+#include "platform/system.h"
 
 namespace tarnwick {
-
-// Lets the GUI thread sleep in its event loop until a worker has finished the
-// job it named, or has begun a long one; it is woken only while it waits.
-class VerdictWaiter {
-public:
-    VerdictWaiter();
-
-    // Called on a worker after each job and during a long one.
-    void JobProgressed(const FileTestJob& job);
-    // Processes events, sleeping until one comes unless job is done already;
-    // the worker that finishes wakeOn wakes the loop.
-    void WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn);
-
-private:
-    QAbstractEventDispatcher* m_dispatcher;
-    // A count, as a wait can be nested in the events another wait processes.
-    std::atomic<int> m_waiting{0};
-    std::atomic<const FileTestJob*> m_wakeOn{nullptr};
-};
 
 // The worker threads that test files for every search of a window, and the
 // waiter through which the GUI thread sleeps until they have news.
@@ -44,18 +24,25 @@ public:
     explicit SearchWorkers(unsigned workers);
 
     FileTestPool& Pool() { return m_pool; }
-    VerdictWaiter& Waiter() { return m_waiter; }
+    // Processes events, sleeping until one comes or until a worker has
+    // finished wakeOn or begun a long job, unless job is done already.
+    void WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn);
     // Files tested ahead of a search: enough to keep every worker busy while
     // the search takes the verdicts in order, whatever the files' sizes.
     std::size_t ReadAheadDepth() const;
 
 private:
-    VerdictWaiter m_waiter;
+    // Called on a worker after each job and during a long one.
+    void JobProgressed(const FileTestJob& job);
+
+    EventLoopWaiter m_waiter;
+    // The job whose end wakes the waiting GUI thread.
+    std::atomic<const FileTestJob*> m_wakeOn{nullptr};
     FileTestPool m_pool;
 };
 
 // Tests the items that a search comes to next on the workers, in the
-// search's order, and hands each verdict over at the item's turn.
+// search's order, and hands each tested job over at the item's turn.
 class ReadAhead {
 public:
     // An item as the search names it, and its path as the system takes it.
@@ -67,21 +54,23 @@ public:
     // when there is no such item.
     using ItemAt = std::function<std::optional<Item>(std::size_t index)>;
 
-    ReadAhead(SearchWorkers& workers, ItemAt itemAt);
+    ReadAhead(SearchWorkers& workers, ItemAt itemAt, FileTestJob::Subject subject);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The verdict on the item at index, named text, under matcher: the one
-    // tested ahead when it was for the same text and matcher, else a new test
-    // of the path that pathOf() gives. The items after it are tested ahead
-    // under the same matcher; those before it whose turn never came are
-    // dropped. Waits while the event loop runs; once stopRequested() answers
-    // true the test is cancelled and the verdict is Stopped.
-    Expected<Verdict> VerdictFor(std::size_t index, const QString& text,
-                                 const std::function<std::string()>& pathOf,
-                                 const std::shared_ptr<const PhraseMatcher>& matcher,
-                                 const std::function<bool()>& stopRequested);
+    // The finished test of the item at index, named text, under matcher: the
+    // one made ahead when it was for the same text and matcher and did not
+    // fail, else a test made now of the path that pathOf() gives, so that a
+    // failure always describes the file as it is at its turn. The items
+    // after it are tested ahead under the same matcher; those before it
+    // whose turn never came are dropped. Waits while the event loop runs;
+    // once stopRequested() answers true it gives nothing at once, whatever
+    // the test is doing, and the test is cancelled.
+    std::shared_ptr<const FileTestJob> TestedAtTurn(
+        std::size_t index, const QString& text, const std::function<std::string()>& pathOf,
+        const std::shared_ptr<const PhraseMatcher>& matcher,
+        const std::function<bool()>& stopRequested);
 
 private:
     struct AheadJob {
@@ -93,7 +82,8 @@ private:
     void TopUp(std::size_t after, const std::shared_ptr<const PhraseMatcher>& matcher);
     std::shared_ptr<FileTestJob> TakeJobFor(std::size_t index, const QString& text,
                                             const std::shared_ptr<const PhraseMatcher>& matcher);
-    Expected<Verdict> Await(FileTestJob& job, const std::function<bool()>& stopRequested);
+    // false when a stop came first.
+    bool Await(FileTestJob& job, const std::function<bool()>& stopRequested);
     // The job whose end wakes a wait for job: a later one while it runs, so
     // that the verdicts in between are taken in one go.
     const FileTestJob& WakeOnFor(const FileTestJob& job) const;
@@ -101,6 +91,7 @@ private:
 
     SearchWorkers& m_workers;
     ItemAt m_itemAt;
+    FileTestJob::Subject m_subject;
     std::size_t m_depth;
     std::size_t m_nextIndex = 0;
     std::deque<AheadJob> m_window;

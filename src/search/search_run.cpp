@@ -1,6 +1,5 @@
 #include "search/search_run.h"
 
-#include "engine/file_system.h"
 #include "platform/system.h"
 #include "search/read_ahead.h"
 #include "search/search_texts.h"
@@ -13,9 +12,12 @@ SearchRun::SearchRun(SearchWorkers& workers, SearchRequest request, SearchSink& 
 void SearchRun::Run() {
     m_state = RunState::Running;
     const int count = m_request.entries.count();
-    ReadAhead ahead(m_workers, [this, count](std::size_t index) {
-        return static_cast<int>(index) < count ? EntryItem(index) : std::nullopt;
-    });
+    ReadAhead ahead(
+        m_workers,
+        [this, count](std::size_t index) {
+            return static_cast<int>(index) < count ? EntryItem(index) : std::nullopt;
+        },
+        FileTestJob::Subject::SearchEntry);
     for (int position = 1; position <= count; ++position) {
         m_request.yield(YieldPoint::BeforeEntry);
         if (StopNoticed() || !SearchEntry(position, ahead)) {
@@ -54,23 +56,26 @@ bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
     }
     m_sink.Progress(kSearchingEntryPrefix + *entry);
     const std::shared_ptr<const PhraseMatcher> matcher = CurrentMatcher();
-    const auto path = [&entry] { return PathToSystemEncoding(*entry); };
-    const Expected<Verdict> verdict =
-        ahead.VerdictFor(static_cast<std::size_t>(position - 1), *entry, path, matcher,
-                         [this] { return StopNoticed(); });
+    const std::shared_ptr<const FileTestJob> tested = ahead.TestedAtTurn(
+        static_cast<std::size_t>(position - 1), *entry,
+        [&entry] { return PathToSystemEncoding(*entry); }, matcher,
+        [this] { return StopNoticed(); });
+    if (!tested) {
+        return true;  // stopped: the next stop test ends the loop
+    }
+    const Expected<Verdict>& verdict = tested->Outcome();
     if (!verdict) {
         m_sink.Failed(SearchStep::TestFileEntry, ErrorDescription(verdict.Error()));
     } else if (verdict.Value() == Verdict::Lacks) {
         m_sink.Lacks(*entry);
-    } else if (verdict.Value() == Verdict::NotAFile) {
-        SearchFolderEntry(path(), matcher);
+    } else if (verdict.Value() == Verdict::NotAFile && tested->Folder()) {
+        SearchFolderEntry(*tested->Folder(), matcher);
     }
     return true;
 }
 
-void SearchRun::SearchFolderEntry(const std::string& path,
+void SearchRun::SearchFolderEntry(const Expected<OpenedFolder>& folder,
                                   const std::shared_ptr<const PhraseMatcher>& matcher) {
-    const Expected<std::string> folder = OpenFolder(path);
     if (!folder) {
         m_sink.Failed(SearchStep::OpenFolderEntry, ErrorDescription(folder.Error()));
     } else if (const Expected<void> searched = SearchFolder(folder.Value(), matcher); !searched) {
@@ -78,31 +83,36 @@ void SearchRun::SearchFolderEntry(const std::string& path,
     }
 }
 
-Expected<void> SearchRun::SearchFolder(const std::string& folder,
+Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
                                        const std::shared_ptr<const PhraseMatcher>& matcher) {
-    m_sink.Progress(kSearchingFolderPrefix + PathFromSystemEncoding(folder));
-    const Expected<std::vector<std::string>> listed = ListFilesInFolder(folder);
-    if (!listed) {
+    m_sink.Progress(kSearchingFolderPrefix + PathFromSystemEncoding(folder.path));
+    if (!folder.files) {
         return {};  // a folder whose files cannot be listed is passed over
     }
-    const std::vector<std::string>& files = listed.Value();
+    const std::vector<std::string>& files = *folder.files;
     // A folder's files stay as listed, so their position names them.
-    ReadAhead ahead(m_workers, [&files](std::size_t index) -> std::optional<ReadAhead::Item> {
-        if (index >= files.size()) return std::nullopt;
-        return ReadAhead::Item{QString(), files[index]};
-    });
+    ReadAhead ahead(
+        m_workers,
+        [&files](std::size_t index) -> std::optional<ReadAhead::Item> {
+            if (index >= files.size()) return std::nullopt;
+            return ReadAhead::Item{QString(), files[index]};
+        },
+        FileTestJob::Subject::FolderFile);
     for (std::size_t index = 0; index < files.size(); ++index) {
         m_request.yield(YieldPoint::BeforeFolderFile);
         if (StopNoticed()) {
             break;
         }
-        const Expected<Verdict> verdict = ahead.VerdictFor(
+        const std::shared_ptr<const FileTestJob> tested = ahead.TestedAtTurn(
             index, QString(), [&] { return files[index]; }, matcher,
             [this] { return StopNoticed(); });
-        if (!verdict) {
-            return verdict.Error();
+        if (!tested) {
+            break;
         }
-        if (verdict.Value() == Verdict::Lacks) {
+        if (!tested->Outcome()) {
+            return tested->Outcome().Error();
+        }
+        if (tested->Outcome().Value() == Verdict::Lacks) {
             m_sink.Lacks(PathFromSystemEncoding(files[index]));
         }
     }

@@ -72,10 +72,10 @@ private:
     bool StopNoticed();
     // false when the loop over the entries must end.
     bool SearchEntry(int position, ReadAhead& ahead);
-    void SearchFolderEntry(const std::string& path,
+    void SearchFolderEntry(const Expected<OpenedFolder>& folder,
                            const std::shared_ptr<const PhraseMatcher>& matcher);
     // Fails with the failure that ended the scan of the folder's files.
-    Expected<void> SearchFolder(const std::string& folder,
+    Expected<void> SearchFolder(const OpenedFolder& folder,
                                 const std::shared_ptr<const PhraseMatcher>& matcher);
     // The matcher of the phrase as it reads now; the same object while the
     // phrase stays the same, so tests made ahead with it stay valid.

@@ -5,10 +5,12 @@
 #include <QStandardPaths>
 
 #include "gui_test_support.h"
+#include "test_conditions.h"
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    tarnwick::testing::ApplyTestConditions();
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kestrane"));
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
