@@ -1,5 +1,9 @@
 #include "filelist/add_folder.h"
 
+#include <mutex>
+#include <utility>
+#include <vector>
+
 #include "engine/folder_walk.h"
 #include "engine/path_text.h"
 #include "filelist/file_list_texts.h"
@@ -15,25 +19,61 @@ namespace {
 
 enum class Joining { Repaired, AsIs };
 
-// Appends the files of the folder tree that match pattern, level by level,
+// Entries found on the walk's thread, taken in parts by the GUI thread.
+class FoundEntries {
+public:
+    void Add(std::vector<QString>&& entries) {
+        const std::lock_guard lock(m_mutex);
+        m_entries.insert(m_entries.end(), std::make_move_iterator(entries.begin()),
+                         std::make_move_iterator(entries.end()));
+    }
+    std::vector<QString> Take() {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_entries, {});
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<QString> m_entries;  // guarded by m_mutex
+};
+
+// Adds the files of the folder tree that match pattern, level by level,
 // skipping names that start with "~". Every folder of the walk ends in a
 // separator; below a drive root that separator is doubled, which only the
 // repair removes.
-void AddFolderTree(ListView& list, const std::string& folder, const std::string& pattern,
-                   Joining joining) {
+void WalkFolderTree(const std::string& folder, const std::string& pattern, Joining joining,
+                    FoundEntries& found, const std::function<void()>& wake) {
     std::vector<std::string> folders = NewFolderList(folder);
-    CollectSubfolders(folders, true, YieldNowAndThen);
+    CollectSubfolders(folders, true, [] {});
     for (const std::string& listed : folders) {
-        YieldNowAndThen();
+        std::vector<QString> entries;
         for (const std::string& name : ListFiles(listed, pattern)) {
             if (name.starts_with('~')) {
                 continue;
             }
             const std::string path = listed + name;
-            list.Append(PathFromSystemEncoding(joining == Joining::Repaired ? RepairSeparators(path)
-                                                                            : path));
+            entries.push_back(PathFromSystemEncoding(
+                joining == Joining::Repaired ? RepairSeparators(path) : path));
+        }
+        if (!entries.empty()) {
+            found.Add(std::move(entries));
+            wake();
         }
     }
+}
+
+// Runs walk on another thread, so that a folder on a share that does not
+// answer never freezes the window, and appends what it finds as it goes.
+void AppendWhileWalking(
+    ListView& list,
+    const std::function<void(FoundEntries& found, const std::function<void()>& wake)>& walk) {
+    FoundEntries found;
+    RunWhileEventsFlow([&](const std::function<void()>& wake) { walk(found, wake); },
+                       [&] {
+                           for (const QString& entry : found.Take()) {
+                               list.Append(entry);
+                           }
+                       });
 }
 
 }  // namespace
@@ -48,21 +88,27 @@ void AddAllFilesInFolder(QWidget* window, ListView& fileList, WindowPointer& poi
         return;
     }
     pointer.Set(PointerState::Busy);
-    AddFolderTree(fileList, PathToSystemEncoding(folder),
-                  PathToSystemEncoding(QStringLiteral("*.") + extension), Joining::Repaired);
+    AppendWhileWalking(fileList, [&](FoundEntries& found, const std::function<void()>& wake) {
+        WalkFolderTree(PathToSystemEncoding(folder),
+                       PathToSystemEncoding(QStringLiteral("*.") + extension), Joining::Repaired,
+                       found, wake);
+    });
     pointer.Set(PointerState::Default);
 }
 
 void AddDroppedPaths(ListView& fileList, const QStringList& paths) {
-    for (const QString& path : paths) {
-        const std::string encoded = PathToSystemEncoding(path);
-        if (IsDroppedFolder(encoded)) {
-            AddFolderTree(fileList, encoded, PathToSystemEncoding(kEveryFilePattern),
-                          Joining::AsIs);
-        } else {
-            fileList.Append(path);
+    AppendWhileWalking(fileList, [&](FoundEntries& found, const std::function<void()>& wake) {
+        for (const QString& path : paths) {
+            const std::string encoded = PathToSystemEncoding(path);
+            if (IsDroppedFolder(encoded)) {
+                WalkFolderTree(encoded, PathToSystemEncoding(kEveryFilePattern), Joining::AsIs,
+                               found, wake);
+            } else {
+                found.Add({path});
+                wake();
+            }
         }
-    }
+    });
 }
 
 }  // namespace tarnwick

@@ -54,25 +54,30 @@ void EventLoopWaiter::WaitOnce(const std::function<bool()>& ready) {
     --m_waiting;
 }
 
-void RunWhileEventsFlow(const std::function<void()>& work,
+void RunWhileEventsFlow(const std::function<void()>& work) {
+    RunWhileEventsFlow([&work](const std::function<void()>&) { work(); }, [] {});
+}
+
+void RunWhileEventsFlow(const std::function<void(const std::function<void()>& wake)>& work,
                         const std::function<void()>& afterEvents) {
     std::atomic<bool> done = false;
+    std::atomic<bool> woken = false;
     EventLoopWaiter waiter;
     std::thread worker([&] {
-        work();
+        work([&] {
+            woken.store(true);
+            waiter.Wake();
+        });
         done.store(true);
         waiter.Wake();
     });
     while (!done.load()) {
-        waiter.WaitOnce([&] { return done.load(); });
-        if (afterEvents) {
-            afterEvents();
-        }
-    }
-    worker.join();
-    if (afterEvents) {
+        waiter.WaitOnce([&] { return done.load() || woken.load(); });
+        woken.store(false);
         afterEvents();
     }
+    worker.join();
+    afterEvents();
 }
 
 void PauseSeconds(double seconds) {

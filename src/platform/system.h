@@ -38,12 +38,16 @@ private:
     std::atomic<int> m_waiting{0};
 };
 
-// Runs work on another thread while this thread's event loop keeps running,
-// and afterEvents on this thread after every round of events; returns once
-// work has finished. For calls that may block, such as a file system that
-// does not answer: the window stays responsive meanwhile.
-void RunWhileEventsFlow(const std::function<void()>& work,
-                        const std::function<void()>& afterEvents = {});
+// Runs work on another thread while this thread's event loop keeps running;
+// returns once work has finished. For calls that may block, such as a file
+// system that does not answer: the window stays responsive meanwhile.
+void RunWhileEventsFlow(const std::function<void()>& work);
+
+// The same, for work that hands results over as it goes: afterEvents runs
+// on this thread after every round of events, and once more at the end; a
+// call of wake() from the work makes it run soon.
+void RunWhileEventsFlow(const std::function<void(const std::function<void()>& wake)>& work,
+                        const std::function<void()>& afterEvents);
 
 // Waits for the given time while the event loop runs, so windows stay
 // painted and responsive. Elapsed time counts, not the time of day.
