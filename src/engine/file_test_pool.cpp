@@ -146,7 +146,7 @@ void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jo
     for (std::size_t i = 0; i < wakeUps; ++i) {
         m_jobForActive.notify_one();
     }
-    m_roomForReserve.notify_all();
+    m_roomForReserve.notify_one();
 }
 
 void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
@@ -156,7 +156,7 @@ void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
         m_queue.push_front(std::move(job));
     }
     m_jobForActive.notify_one();
-    m_roomForReserve.notify_all();
+    m_roomForReserve.notify_one();
 }
 
 bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs) {
@@ -180,9 +180,11 @@ bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTes
             }
         } else if (m_queue.empty()) {
             m_roomForReserve.wait(lock);
-        } else {
-            // Looks again for stalled tests whose place to take.
-            m_roomForReserve.wait_for(lock, std::chrono::milliseconds(kStallMilliseconds));
+        } else if (m_roomForReserve.wait_for(lock, std::chrono::milliseconds(kStallMilliseconds)) ==
+                       std::cv_status::timeout &&
+                   StalledWorkers() > 0) {
+            // Stalled tests leave their places to the reserve.
+            m_roomForReserve.notify_all();
         }
     }
     // A share of the queue, so that the other workers find work too.
