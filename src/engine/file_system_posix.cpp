@@ -93,18 +93,52 @@ std::string ReplacedTarget(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
-// A name beside target that nothing has; made with O_EXCL, so an existing
-// file is never taken over.
-int CreateNewFileBeside(const std::string& target, std::string& newPath) {
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Gives a file a name beside target that nothing has: create(name) makes the
+// name and fails with EEXIST where it is taken, so an existing file is never
+// taken over. False with errno set when no name could be made.
+template <typename Create>
+bool CreateNameBeside(const std::string& target, Create create, std::string& newPath) {
     static std::atomic<unsigned> counter{std::random_device{}()};
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         newPath = target + ".tarnwick-" + std::to_string(getpid()) + "-" +
                   std::to_string(counter.fetch_add(1));
-        const int fd = open(newPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (create(newPath)) return true;
+        newPath.clear();
+        if (errno != EEXIST) return false;
     }
-    return -1;
+    return false;
+}
+
+std::string DescriptorPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Where the system or the file system has no unnamed files (FUSE, NFS, an
+// older kernel), or cannot link one in.
+bool RefusesUnnamedFiles(int code) {
+    return code == EOPNOTSUPP || code == EISDIR || code == EINVAL;
+}
+
+// A new file in folder that has no name, so that nothing is left behind
+// when the process ends before it is linked in; -1 with errno set when it
+// cannot be had.
+int OpenUnnamedFile(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    // It is linked in through its /proc entry, which needs no privilege.
+    if (access(DescriptorPath(fd).c_str(), F_OK) != 0) {
+        close(fd);
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -238,8 +272,7 @@ Expected<FileReplacement> FileReplacement::Begin(const std::string& path) {
     if (exists && access(replacement.m_target.c_str(), W_OK) != 0) {
         return FileError("write", path, errno);
     }
-    replacement.m_fd = CreateNewFileBeside(replacement.m_target, replacement.m_newPath);
-    if (replacement.m_fd < 0) return FileError("create", path, errno);
+    if (const Expected<void> opened = replacement.OpenNewFile(); !opened) return opened.Error();
     if (exists) {
         // The new file keeps the old one's permissions and, where allowed, its
         // owner.
@@ -249,17 +282,48 @@ Expected<FileReplacement> FileReplacement::Begin(const std::string& path) {
     return Expected<FileReplacement>(std::move(replacement));
 }
 
+// Unnamed where the system allows, else named beside the target.
+Expected<void> FileReplacement::OpenNewFile() {
+    const auto createNamed = [this](const std::string& name) {
+        m_fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return m_fd >= 0;
+    };
+    m_fd = OpenUnnamedFile(FolderOf(m_target));
+    const bool opened = m_fd >= 0 || (RefusesUnnamedFiles(errno) &&
+                                      CreateNameBeside(m_target, createNamed, m_newPath));
+    if (!opened) return FileError("create", m_path, errno);
+    return {};
+}
+
+Expected<void> FileReplacement::LinkNewFile() {
+    const std::string descriptor = DescriptorPath(m_fd);
+    const auto link = [&](const std::string& name) {
+        return linkat(AT_FDCWD, descriptor.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (!CreateNameBeside(m_target, link, m_newPath)) {
+        return FileError("create", m_path, errno);
+    }
+    return {};
+}
+
+void FileReplacement::RemoveNewName() {
+    if (!m_newPath.empty()) unlink(m_newPath.c_str());
+    ForgetNewName();
+}
+
+void FileReplacement::ForgetNewName() {
+    m_newPath.clear();
+}
+
 FileReplacement::FileReplacement(FileReplacement&& other) noexcept
     : m_path(std::move(other.m_path)),
       m_target(std::move(other.m_target)),
-      m_newPath(std::move(other.m_newPath)),
+      m_newPath(std::exchange(other.m_newPath, {})),
       m_fd(std::exchange(other.m_fd, -1)) {}
 
 FileReplacement::~FileReplacement() {
-    if (m_fd >= 0) {
-        close(m_fd);
-        unlink(m_newPath.c_str());
-    }
+    if (m_fd >= 0) close(m_fd);
+    RemoveNewName();
 }
 
 Expected<void> FileReplacement::Write(std::string_view bytes) {
@@ -274,19 +338,25 @@ Expected<void> FileReplacement::Write(std::string_view bytes) {
     return {};
 }
 
+// An unnamed file gets its name only now, complete and on disk: link()
+// cannot replace the target, so it is linked in beside it and renamed over
+// it, as a named new file is.
 Expected<void> FileReplacement::Commit() {
     if (fsync(m_fd) != 0) return FileError("write", m_path, errno);
-    const int fd = std::exchange(m_fd, -1);
-    if (close(fd) != 0) {
+    if (m_newPath.empty()) {
+        if (const Expected<void> linked = LinkNewFile(); !linked) return linked;
+    }
+    if (close(std::exchange(m_fd, -1)) != 0) {
         const int code = errno;
-        unlink(m_newPath.c_str());
+        RemoveNewName();
         return FileError("write", m_path, code);
     }
     if (rename(m_newPath.c_str(), m_target.c_str()) != 0) {
         const int code = errno;
-        unlink(m_newPath.c_str());
+        RemoveNewName();
         return FileError("replace", m_path, code);
     }
+    ForgetNewName();
     return {};
 }
 

@@ -3,15 +3,19 @@
 // that cannot be written, and trees of unusual shape.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -209,21 +213,56 @@ TEST(TestFileContent, SpecialFilesLinkLoopsAndSparseGiantsCostNothing) {
         "Cannot open folder \"" + dir.PathOf("loop-a") + "\": Too many levels of symbolic links");
 }
 
-class FileReplacementTest : public ::testing::Test {
+// Writes content to path through a replacement; the first failure.
+Expected<void> Replace(const std::string& path, std::string_view content) {
+    Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+    if (!replacement) return replacement.Error();
+    const Expected<void> written = replacement.Value().Write(content);
+    if (!written) return written;
+    return replacement.Value().Commit();
+}
+
+// The wait status of a child process that runs body and exits with what it
+// gives.
+int StatusOfChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+enum class Place { OwnFolder, PassThrough };
+
+// On a local file system the new file has no name until it is complete; a
+// FUSE pass-through (bindfs, mounted over the test's folder) refuses such
+// files, so there it is named beside the target from the start.
+class FileReplacementTest : public ::testing::TestWithParam<Place> {
 protected:
-    // Writes content to path through a replacement; the first failure.
-    static Expected<void> Replace(const std::string& path, std::string_view content) {
-        Expected<FileReplacement> replacement = FileReplacement::Begin(path);
-        if (!replacement) return replacement.Error();
-        const Expected<void> written = replacement.Value().Write(content);
-        if (!written) return written;
-        return replacement.Value().Commit();
+    void SetUp() override {
+        if (GetParam() == Place::OwnFolder) return;
+        if (geteuid() != 0) GTEST_SKIP() << "mounting a FUSE pass-through needs the super-user";
+        const std::string folder = "'" + m_dir.Path() + "'";
+        m_mounted = std::system(("bindfs " + folder + " " + folder + " 2>&1").c_str()) == 0;
+        if (!m_mounted) GTEST_SKIP() << "bindfs cannot mount a FUSE pass-through here";
+    }
+    void TearDown() override {
+        if (m_mounted) {
+            EXPECT_EQ(umount(m_dir.Path().c_str()), 0) << std::strerror(errno);
+        }
     }
 
     TempDir m_dir;
+    bool m_mounted = false;
 };
 
-TEST_F(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
+INSTANTIATE_TEST_SUITE_P(Places, FileReplacementTest,
+                         ::testing::Values(Place::OwnFolder, Place::PassThrough),
+                         [](const auto& place) {
+                             return place.param == Place::OwnFolder ? "OwnFolder" : "PassThrough";
+                         });
+
+TEST_P(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     const std::string path = m_dir.WriteFile("results.txt", "old");
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     {
@@ -241,7 +280,7 @@ TEST_F(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
-TEST_F(FileReplacementTest, ALinkStaysAndTheFileItPointsToIsReplaced) {
+TEST_P(FileReplacementTest, ALinkStaysAndTheFileItPointsToIsReplaced) {
     const std::string target = m_dir.WriteFile("target.txt", "old");
     const std::string link = MakeLink(target, m_dir.PathOf("link.txt"));
     ASSERT_TRUE(Replace(link, "new").HasValue());
@@ -249,7 +288,7 @@ TEST_F(FileReplacementTest, ALinkStaysAndTheFileItPointsToIsReplaced) {
     EXPECT_EQ(Contents(target), "new");
 }
 
-TEST_F(FileReplacementTest, EveryFailureNamesTheFileAndTheSystemsReason) {
+TEST_P(FileReplacementTest, EveryFailureNamesTheFileAndTheSystemsReason) {
     const std::string path = m_dir.PathOf("results.txt");
     const struct {
         std::string path;
@@ -279,7 +318,7 @@ TEST_F(FileReplacementTest, EveryFailureNamesTheFileAndTheSystemsReason) {
     EXPECT_EQ(NamesIn(m_dir.Path()), (std::vector<std::string>{"fifo", "folder", "results.txt"}));
 }
 
-TEST_F(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
+TEST_P(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
     ASSERT_EQ(chmod(m_dir.Path().c_str(), 0755), 0);
     const std::string readOnlyFolder = m_dir.MakeFolder("read-only");
     ASSERT_EQ(chmod(readOnlyFolder.c_str(), 0555), 0);
@@ -293,6 +332,27 @@ TEST_F(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
     }
     EXPECT_EQ(Contents(readOnlyFile), "old");
     EXPECT_EQ(NamesIn(writableFolder), std::vector<std::string>{"old.txt"});
+}
+
+// An unnamed file is linked in through /proc: without it, the new file is
+// named beside the target from the start, with the same result.
+TEST(FileReplacementWithoutProc, ReplacesTheFileAllTheSame) {
+    if (geteuid() != 0) GTEST_SKIP() << "hiding /proc in a mount namespace needs the super-user";
+    TempDir dir;
+    const std::string path = dir.WriteFile("results.txt", "old");
+    constexpr int kCannotHideProc = 77;
+    const int status = StatusOfChild([&] {
+        const bool hidden = unshare(CLONE_NEWNS) == 0 &&
+                            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                            umount2("/proc", MNT_DETACH) == 0 && access("/proc/self", F_OK) != 0;
+        if (!hidden) return kCannotHideProc;
+        return ErrorOf(Replace(path, "new"));
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
+    if (WEXITSTATUS(status) == kCannotHideProc) GTEST_SKIP() << "/proc cannot be hidden here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << std::strerror(WEXITSTATUS(status));
+    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"results.txt"});
 }
 
 TEST(Permissions, AnUnreadableFileOrFolderIsReportedToAnOrdinaryUser) {
