@@ -15,7 +15,10 @@ namespace tarnwick {
 // file and gives the system's reason.
 //
 // Where the file system allows, the new file has no name until it is
-// complete, so nothing is left behind when the process ends midway.
+// complete, so nothing is left behind when the process ends midway. While it
+// has a name (on other file systems the whole time, else only between being
+// linked in and renamed), SIGTERM, SIGINT and SIGHUP remove it before they
+// end the process; SIGKILL, or an exit that runs no destructor, leaves it.
 class FileReplacement {
 public:
     // Fails when path cannot be written: its folder refuses a new file, or
@@ -48,6 +51,7 @@ private:
     std::string m_target;   // the file replaced: path, or where its link points
     std::string m_newPath;  // the new file's name while it has one of its own
     int m_fd = -1;
+    int m_removalSlot = -1;  // where a signal handler finds m_newPath
 };
 
 }  // namespace tarnwick

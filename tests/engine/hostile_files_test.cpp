@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -232,6 +233,31 @@ int StatusOfChild(const std::function<int()>& body) {
     return status;
 }
 
+// Sends signal to a child process in the middle of a save over path: the
+// child has written part of the new content and goes on writing. Gives the
+// child's wait status.
+int SignalMidSave(const std::string& path, int signal) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ready[0]);
+        Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+        const std::string part(64 << 10, 'n');
+        if (!replacement || !replacement.Value().Write(part)) _exit(1);
+        if (write(ready[1], "r", 1) != 1) _exit(1);
+        for (int i = 0; i < 64; ++i) static_cast<void>(replacement.Value().Write(part));
+        for (;;) pause();
+    }
+    close(ready[1]);
+    char readyByte = 0;
+    if (read(ready[0], &readyByte, 1) == 1) kill(child, signal);
+    close(ready[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
 enum class Place { OwnFolder, PassThrough };
 
 // On a local file system the new file has no name until it is complete; a
@@ -332,6 +358,54 @@ TEST_P(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
     }
     EXPECT_EQ(Contents(readOnlyFile), "old");
     EXPECT_EQ(NamesIn(writableFolder), std::vector<std::string>{"old.txt"});
+}
+
+// What a signal ends, it ends as it would have without a save; only SIGKILL,
+// which cannot be answered, leaves a new file that has a name.
+TEST_P(FileReplacementTest, ASaveEndedByASignalLeavesTheOldFileWholeAndNothingElse) {
+    const std::string path = m_dir.WriteFile("results.txt", "old");
+    const struct {
+        int signal;
+        bool answered;
+    } cases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGKILL, false}};
+    for (const auto& [signal, answered] : cases) {
+        const int status = SignalMidSave(path, signal);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+            << strsignal(signal) << ": wait status " << status;
+        EXPECT_EQ(Contents(path), "old") << strsignal(signal);
+        std::vector<std::string> names = NamesIn(m_dir.Path());
+        if (!answered && GetParam() == Place::PassThrough) {
+            ASSERT_EQ(names.size(), 2u) << strsignal(signal);
+            EXPECT_EQ(names.back().rfind("results.txt.tarnwick-", 0), 0u) << names.back();
+            ASSERT_EQ(unlink(m_dir.PathOf(names.back()).c_str()), 0);
+            names.pop_back();
+        }
+        EXPECT_EQ(names, std::vector<std::string>{"results.txt"}) << strsignal(signal);
+    }
+}
+
+// A signal the process ignores (SIGHUP under nohup) stays ignored during a
+// save, and every signal is as it was once the save is done.
+TEST_P(FileReplacementTest, ASaveLeavesTheSignalsAsItFoundThem) {
+    const std::string path = m_dir.WriteFile("results.txt", "old");
+    const auto disposition = [](int signal) {
+        struct sigaction action {};
+        sigaction(signal, nullptr, &action);
+        return action.sa_handler;
+    };
+    const int status = StatusOfChild([&] {
+        signal(SIGHUP, SIG_IGN);
+        Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+        if (!replacement || !replacement.Value().Write("new")) return 1;
+        raise(SIGHUP);
+        if (!replacement.Value().Commit()) return 2;
+        const bool restored = disposition(SIGHUP) == SIG_IGN && disposition(SIGTERM) == SIG_DFL &&
+                              disposition(SIGINT) == SIG_DFL;
+        return restored ? 0 : 3;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(NamesIn(m_dir.Path()), std::vector<std::string>{"results.txt"});
 }
 
 // An unnamed file is linked in through /proc: without it, the new file is
