@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,10 @@ int SignalMidSave(const std::string& path, int signal) {
 
 enum class Place { OwnFolder, PassThrough };
 
+void PrintTo(Place place, std::ostream* out) {
+    *out << (place == Place::OwnFolder ? "OwnFolder" : "PassThrough");
+}
+
 // On a local file system the new file has no name until it is complete; a
 // FUSE pass-through (bindfs, mounted over the test's folder) refuses such
 // files, so there it is named beside the target from the start.
@@ -284,9 +289,7 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Places, FileReplacementTest,
                          ::testing::Values(Place::OwnFolder, Place::PassThrough),
-                         [](const auto& place) {
-                             return place.param == Place::OwnFolder ? "OwnFolder" : "PassThrough";
-                         });
+                         ::testing::PrintToStringParamName());
 
 TEST_P(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     const std::string path = m_dir.WriteFile("results.txt", "old");
