@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -251,9 +252,14 @@ TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFile) {
     EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
 }
 
-TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFile) {
-    EXPECT_EXIT(EndMidSave(path, [] { raise(SIGKILL); }), ::testing::KilledBySignal(SIGKILL), "");
-    EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
+TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFileAndLeavesNothingElse) {
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        EXPECT_EXIT(EndMidSave(path, [signal] { raise(signal); }),
+                    ::testing::KilledBySignal(signal), "");
+        EXPECT_EQ(Contents(path), QByteArray("old results\r\n")) << strsignal(signal);
+        EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"results.txt"})
+            << strsignal(signal);
+    }
 }
 
 TEST_F(ResultsTest, SaveThatCannotBeWrittenIsReportedAndKeepsTheList) {
