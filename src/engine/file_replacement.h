@@ -54,4 +54,8 @@ private:
     int m_removalSlot = -1;  // where a signal handler finds m_newPath
 };
 
+// Removes the named new files of the saves under way, for a process about to
+// end at once without unwinding; safe in a signal handler.
+void RemoveUnfinishedReplacements();
+
 }  // namespace tarnwick

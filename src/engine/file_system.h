@@ -76,6 +76,9 @@ Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The folder that holds path: "." for a bare name, the root for a name in it.
+std::string ContainingFolder(const std::string& path);
+
 std::string WithoutTrailingSeparators(const std::string& path);
 
 // What an entry is in itself: a symbolic link (on Windows any reparse point)

@@ -97,12 +97,6 @@ std::string ReplacedTarget(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The signals that end a process which has not asked otherwise, and which a
 // save answers by removing its named new file first.
 constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -139,10 +133,7 @@ void SetDisposition(int signal, void (*handler)(int)) {
 // it is raised again under the default disposition, which the handler
 // replaced, and arrives as soon as the handler returns.
 void RemoveNewFilesAndEnd(int signal) {
-    for (NameSlot& slot : g_nameSlots) {
-        int armedState = kArmed;
-        if (slot.state.compare_exchange_strong(armedState, kRemoving)) unlink(slot.path);
-    }
+    RemoveUnfinishedReplacements();
     SetDisposition(signal, SIG_DFL);
     raise(signal);
 }
@@ -279,6 +270,19 @@ MemoryOnlyRefusals& MemoryOnlyReadRefusals() {
 
 std::size_t DriveRootLength(std::string_view) {
     return 0;
+}
+
+std::string ContainingFolder(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void RemoveUnfinishedReplacements() {
+    for (NameSlot& slot : g_nameSlots) {
+        int armedState = kArmed;
+        if (slot.state.compare_exchange_strong(armedState, kRemoving)) unlink(slot.path);
+    }
 }
 
 std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
@@ -428,7 +432,7 @@ Expected<void> FileReplacement::OpenNewFile() {
         m_fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         return m_fd >= 0;
     };
-    m_fd = OpenUnnamedFile(FolderOf(m_target));
+    m_fd = OpenUnnamedFile(ContainingFolder(m_target));
     const bool opened =
         m_fd >= 0 || (RefusesUnnamedFiles(errno) &&
                       CreateNameBeside(m_target, createNamed, m_newPath, m_removalSlot));

@@ -296,4 +296,15 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
     return done;
 }
 
+std::string ContainingFolder(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) return ".";
+    const std::size_t root = DriveRootLength(path);
+    return separator < root ? path.substr(0, root) : path.substr(0, std::max(separator, root));
+}
+
+// No save keeps a named new file here that a process ending at once could
+// remove.
+void RemoveUnfinishedReplacements() {}
+
 }  // namespace tarnwick

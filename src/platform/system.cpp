@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "engine/expected.h"
+#include "engine/file_replacement.h"
 #include "engine/file_system.h"
 
 namespace tarnwick {
@@ -88,6 +89,7 @@ void PauseSeconds(double seconds) {
 }
 
 void EndProcessNow() {
+    RemoveUnfinishedReplacements();
     std::fflush(nullptr);
     std::_Exit(0);
 }

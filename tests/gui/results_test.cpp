@@ -247,9 +247,10 @@ protected:
     QString path;
 };
 
-TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFile) {
+TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFileAndLeavesNothingElse) {
     EXPECT_EXIT(EndMidSave(path, {}), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"results.txt"});
 }
 
 TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFileAndLeavesNothingElse) {
