@@ -388,12 +388,14 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
         if (!m_askMemoryFirst || (got < 0 && errno != EINTR)) {
             // EAGAIN: not in memory; any other failure: the file system cannot tell.
             if (m_askMemoryFirst && errno == EAGAIN) {
-                m_waitedOnStorage = true;
+                m_waitedOnStorage = m_memoryAnswered = true;
             } else if (m_askMemoryFirst) {
                 MemoryOnlyReadRefusals().Remember(static_cast<dev_t>(m_device));
             }
             m_askMemoryFirst = false;
             got = readv(fd, &rest, 1);
+        } else if (got >= 0) {
+            m_memoryAnswered = true;
         }
         if (got == 0) break;
         if (got < 0) {
