@@ -263,15 +263,43 @@ void FileTestPool::Settled(const FileTestJob& job) {
     }
 }
 
-void FileTestPool::RunAlone(unsigned worker, FileTestJob& job) {
+void FileTestPool::RunAlone(unsigned worker, const std::shared_ptr<FileTestJob>& job) {
+    if (!TakePath(job)) {
+        return;
+    }
     int blocks = 0;
-    job.Run([&] {
+    job->Run([&] {
         MarkBusy(worker);
         if (++blocks == kBlocksOfALongRun && m_onProgress) {
-            m_onProgress(job);
+            m_onProgress(*job);
         }
     });
-    Settled(job);
+    ReleasePath(job->Path());
+    Settled(*job);
+}
+
+bool FileTestPool::TakePath(const std::shared_ptr<FileTestJob>& job) {
+    const std::lock_guard lock(m_mutex);
+    const auto [waiting, taken] = m_jobsWaitingForPath.try_emplace(job->Path());
+    if (!taken) {
+        waiting->second.push_back(job);
+    }
+    return taken;
+}
+
+// The jobs that waited for the path go first, in their order.
+void FileTestPool::ReleasePath(const std::string& path) {
+    bool requeued = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto waiting = m_jobsWaitingForPath.find(path);
+        requeued = !waiting->second.empty();
+        m_queue.insert(m_queue.begin(), waiting->second.begin(), waiting->second.end());
+        m_jobsWaitingForPath.erase(waiting);
+    }
+    if (requeued) {
+        m_jobForActive.notify_all();
+    }
 }
 
 // Small files are read together where the system can; the rest, and every
@@ -292,7 +320,7 @@ void FileTestPool::Work(unsigned worker) {
         for (const auto& job : jobs) {
             if (!job->Done()) {
                 MarkBusy(worker);
-                RunAlone(worker, *job);
+                RunAlone(worker, job);
             }
         }
         MarkIdle(worker);
