@@ -206,6 +206,17 @@ TEST_F(FormTest, AssistiveTechnologyHearsTheCaptionsASearchShows) {
     EXPECT_THAT(heard(), ElementsAre("Start Searching", "File(s)", "File(s)"));
 }
 
+TEST(MainWindowPlace, IsKnownToTheWindowSystemAndAssistiveTechnologyFromTheStart) {
+    const PlacesAtShow atShow;
+    auto made = MakeForm();
+    const Form1& form = *made->form;
+    EXPECT_EQ(atShow.Of(&form).nativeWindow, form.geometry());
+    for (const QWidget* button : {form.PushButton7, form.PushButton1}) {
+        EXPECT_EQ(atShow.Of(button).accessible,
+                  QRect(form.geometry().topLeft() + button->pos(), button->size()));
+    }
+}
+
 TEST(MainWindowPointer, HandShowsThePointerImageWhenOneWasLoaded) {
     auto made = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
         QImage image(32, 32, QImage::Format_ARGB32);
