@@ -6,9 +6,12 @@
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <functional>
 
 #include "gui_test_support.h"
 #include "platform/list_view.h"
@@ -217,14 +220,33 @@ TEST(MainWindowPlace, IsKnownToTheWindowSystemAndAssistiveTechnologyFromTheStart
     }
 }
 
-TEST(MainWindowPointer, HandShowsThePointerImageWhenOneWasLoaded) {
-    auto made = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
-        QImage image(32, 32, QImage::Format_ARGB32);
-        image.fill(Qt::red);
-        ASSERT_TRUE(image.save(programFolder.Path() + "/HAND-M.CUR", "cur"));
-    });
-    MoveOver(made->form->PushButton3);
-    EXPECT_EQ(made->form->PushButton3->cursor().shape(), Qt::BitmapCursor);
+TEST(MainWindowPointer, HandShowsThePointerImageOnlyWhenOneCouldBeRead) {
+    ASSERT_TRUE(QImageWriter::supportedImageFormats().contains("cur"));
+    const struct {
+        const char* name;
+        std::function<void(const TempFolder&)> setUp;
+        Qt::CursorShape hand;
+    } cases[] = {
+        {"picture",
+         [](const TempFolder& programFolder) {
+             QImage image(32, 32, QImage::Format_ARGB32);
+             image.fill(Qt::red);
+             ASSERT_TRUE(image.save(programFolder.Path() + "/HAND-M.CUR", "cur"));
+         },
+         Qt::BitmapCursor},
+        {"garbage",
+         [](const TempFolder& programFolder) {
+             programFolder.Write("HAND-M.CUR", "not a picture");
+         },
+         Qt::PointingHandCursor},
+        {"none", [](const TempFolder&) {}, Qt::PointingHandCursor},
+    };
+    for (const auto& [name, setUp, hand] : cases) {
+        auto made = MakeForm(
+            [&](StartupEnvironment&, const TempFolder& programFolder) { setUp(programFolder); });
+        MoveOver(made->form->PushButton3);
+        EXPECT_EQ(made->form->PushButton3->cursor().shape(), hand) << name;
+    }
 }
 
 }  // namespace
