@@ -241,11 +241,11 @@ TEST(MainWindowPointer, HandShowsThePointerImageOnlyWhenOneCouldBeRead) {
          Qt::PointingHandCursor},
         {"none", [](const TempFolder&) {}, Qt::PointingHandCursor},
     };
-    for (const auto& [name, setUp, hand] : cases) {
+    for (const auto& c : cases) {
         auto made = MakeForm(
-            [&](StartupEnvironment&, const TempFolder& programFolder) { setUp(programFolder); });
+            [&](StartupEnvironment&, const TempFolder& programFolder) { c.setUp(programFolder); });
         MoveOver(made->form->PushButton3);
-        EXPECT_EQ(made->form->PushButton3->cursor().shape(), hand) << name;
+        EXPECT_EQ(made->form->PushButton3->cursor().shape(), c.hand) << c.name;
     }
 }
 
