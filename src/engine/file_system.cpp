@@ -79,11 +79,6 @@ std::string WithoutTrailingSeparators(const std::string& path) {
     return path.substr(0, std::max(last + 1, DriveRootLength(path)));
 }
 
-bool IsExistingFile(const std::string& path) {
-    const PathKind kind = QueryPathKind(path);
-    return kind == PathKind::RegularFile || kind == PathKind::Other;
-}
-
 Expected<std::string> OpenFolder(const std::string& path) {
     const Expected<void> folder = CheckIsFolder(path);
     if (!folder) return folder.Error();

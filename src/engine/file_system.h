@@ -49,9 +49,6 @@ PathKind QueryPathKind(const std::string& path);
 // character sequence), whether or not anything is there.
 bool IsNameRefused(const std::string& path);
 
-// True for anything that exists and is not a folder.
-bool IsExistingFile(const std::string& path);
-
 // The system's own text for an error code, such as "No such file or
 // directory".
 std::string DescribeSystemError(int code);

@@ -73,10 +73,6 @@ EntryAttributes AttributesOf(DIR* dir, const dirent& entry) {
     }
 }
 
-// The system takes a path as a C string of bounded length: a path holding a
-// NUL would be cut short at it and name another file, and an overlong one
-// is refused anyway. Both are turned away before any lookup.
-
 // stat or lstat, failing with errno set for a refused path.
 template <typename StatCall>
 bool StatPath(StatCall call, const std::string& path, struct stat& info) {
@@ -299,6 +295,9 @@ std::string PathFromText(std::u16string_view text) {
     return EncodeLossless(text);
 }
 
+// The system takes a path as a C string of bounded length: a path holding a
+// NUL would be cut short at it and name another file, and an overlong one
+// is refused anyway.
 int PathRefusal(std::string_view path) {
     if (path.find('\0') != std::string_view::npos) return EINVAL;
     if (path.size() >= PATH_MAX) return ENAMETOOLONG;

@@ -47,9 +47,11 @@ public:
 
     // Absolute, clean paths of the names in the file name box, which lists
     // several names each in double quotes, with the bytes of names that Qt
-    // could not decode recovered.
+    // could not decode recovered. A Qt that names the box otherwise gives
+    // the dialog's own selection.
     QStringList ChosenPaths() const {
-        const QString typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        const auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = nameBox ? nameBox->text() : QString();
         QStringList paths;
         if (typed.isEmpty()) {
             paths = selectedFiles();

@@ -81,7 +81,8 @@ QString PathOfLocalUrl(const QUrl& url);
 // The folder that holds the program file, without a trailing separator.
 QString ProgramFolder();
 
-// true when the platform can report the path's last-modification time.
+// True when something is at the path, following symbolic links: a link
+// that leads nowhere is missing.
 bool PathExists(const QString& path);
 
 }  // namespace tarnwick
