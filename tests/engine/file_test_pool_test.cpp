@@ -49,7 +49,7 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
     EXPECT_EQ(signalled, 41);
     for (int i = 0; i < 40; ++i) {
         const auto& outcome = jobs[static_cast<std::size_t>(i)]->Outcome();
-        ASSERT_TRUE(outcome.HasValue());
+        ASSERT_TRUE(outcome.HasValue()) << outcome.Error().description;
         EXPECT_EQ(outcome.Value(), i % 2 ? Verdict::Contains : Verdict::Lacks) << i;
     }
     EXPECT_EQ(jobs.back()->Outcome().Value(), Verdict::NotAFile);

@@ -10,12 +10,18 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <ostream>
 #include <utility>
 #include <vector>
 
 #include "corpus.h"
 #include "search/read_ahead.h"
 #include "search/search_texts.h"
+
+// Paths and reasons show as text in failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tarnwick {
 namespace {
@@ -29,6 +35,10 @@ struct Failure {
     SearchStep step;
     QString description;
 };
+
+void PrintTo(const Failure& failure, std::ostream* out) {
+    *out << "line " << static_cast<int>(failure.step) << ": " << failure.description.toStdString();
+}
 
 // Records what a run reports; stops once stopWhen() says so.
 class RecordingSink final : public SearchSink {
