@@ -6,11 +6,13 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <chrono>
 #include <future>
 #include <optional>
 #include <thread>
 
+#include "filelist/add_folder.h"
 #include "gui_test_support.h"
 #include "platform/list_view.h"
 #include "platform/system.h"
@@ -64,6 +66,30 @@ TEST_F(DeadShareTest, StopEndsTheRunAtOnceAndSaysDone) {
     EXPECT_THAT(answerer.Texts(), ElementsAre(kDoneText));
     EXPECT_THAT(form.ListView2->Entries(), IsEmpty());
     EXPECT_EQ(form.PushButton1->text(), kStartCaption);
+}
+
+// A folder tree whose walk meets a folder that never answers leaves the
+// window responsive; the share is ended from another thread after five
+// seconds at the latest, so a walk on the window's thread ends, late.
+TEST_F(DeadShareTest, AFolderTreeOnADeadShareLeavesTheWindowResponsive) {
+    testing::TestFsOptions options;
+    options.hangLookup = {"dead*"};
+    testing::ScopedTestFs share(options);
+    share.Write("tree/a.txt", "hay");
+    share.Write("tree/dead/b.txt", "hay");
+    std::promise<void> finished;
+    std::thread release([&share, done = finished.get_future()] {
+        if (done.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) share.End();
+    });
+    bool eventsFlowed = false;
+    QTimer::singleShot(300, [&] {
+        eventsFlowed = true;
+        share.End();
+    });
+    AddDroppedPaths(*form.ListView1, {QString::fromStdString(share.PathOf("tree"))});
+    EXPECT_TRUE(eventsFlowed);
+    finished.set_value();
+    release.join();
 }
 
 // The process must end although workers are blocked in the file system, so
