@@ -109,11 +109,6 @@ FileTestPool::~FileTestPool() {
     }
 }
 
-unsigned FileTestPool::Allowed() const {
-    const std::lock_guard lock(m_mutex);
-    return m_allowed;
-}
-
 void FileTestPool::MarkBusy(unsigned worker) {
     m_busySince[worker].store(NowMilliseconds(), std::memory_order_relaxed);
 }

@@ -101,8 +101,6 @@ public:
     // Tests at once while the data is in memory, and at most.
     unsigned Workers() const { return m_floor; }
     unsigned Ceiling() const { return m_ceiling; }
-    // Tests allowed to run at once now, threads held by a stalled test aside.
-    unsigned Allowed() const;
 
     // Queues the jobs in order under one lock, waking each worker once.
     void SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs);
