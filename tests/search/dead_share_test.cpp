@@ -67,9 +67,10 @@ protected:
 
     // Runs action 300 ms after the header first names entry.
     void WhenNamed(const QString& entry, std::function<void()> action) {
-        sink.onProgress = [this, entry, action = std::move(action)](const QString& text) {
-            if (text == kSearchingEntryPrefix + entry) {
-                sink.onProgress = {};
+        sink.onProgress = [entry, action = std::move(action),
+                           named = false](const QString& text) mutable {
+            if (!named && text == kSearchingEntryPrefix + entry) {
+                named = true;
                 QTimer::singleShot(300, action);
             }
         };

@@ -35,6 +35,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <time.h>
@@ -376,5 +377,9 @@ int main(int argc, char* argv[]) {
     fuseArgv[fuseArgc++] = "default_permissions,max_threads=1000,subtype=tarnwick_testfs";
     // The modes asked for, not narrowed by this process's own mask.
     umask(0);
+    // In the foreground (-f) the daemon ends with the process that started
+    // it, so a test that dies leaves no mount and no caller blocked behind;
+    // a daemon that goes to the background is a new process and stays.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     return fuse_main(fuseArgc, fuseArgv, &kOperations, NULL);
 }
