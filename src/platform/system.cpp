@@ -2,7 +2,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QStringList>
@@ -23,15 +22,6 @@ namespace tarnwick {
 
 void YieldToEventLoop() {
     QCoreApplication::processEvents();
-}
-
-void YieldNowAndThen() {
-    constexpr qint64 kMillisecondsBetweenYields = 4;
-    static QElapsedTimer sinceYield;
-    if (!sinceYield.isValid() || sinceYield.elapsed() >= kMillisecondsBetweenYields) {
-        YieldToEventLoop();
-        sinceYield.start();
-    }
 }
 
 EventLoopWaiter::EventLoopWaiter() : m_dispatcher(QAbstractEventDispatcher::instance()) {}
