@@ -10,9 +10,10 @@ namespace {
 // Blocks of a file read before its job counts as long running.
 constexpr int kBlocksOfALongRun = 4;
 
-// Tests at once when they wait for the storage: enough reads in flight for a
-// disk, while memory stays at one block per test.
-constexpr unsigned kStorageCeiling = 32;
+// Tests at once when they wait for the storage: enough requests in flight
+// for a disk, and for a share where each look-up, open and read is a round
+// trip, while memory stays at one block per test.
+constexpr unsigned kStorageCeiling = 64;
 // Jobs after which the pool decides again how many tests run at once, and how
 // many of them must have waited for the storage to run more at once.
 constexpr unsigned kRoundJobs = 16;
@@ -232,21 +233,23 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
     }
 }
 
-// Doubles the tests at once when a quarter of a round waited for the
-// storage, and halves them when none did.
+// Doubles the tests at once as soon as a quarter of a round waited for the
+// storage, so that a slow share is kept busy within a few round trips, and
+// halves them when a whole round did not wait.
 void FileTestPool::Settled(const FileTestJob& job) {
     bool grew = false;
     {
         const std::lock_guard lock(m_mutex);
         m_waitedInRound += job.WaitedOnStorage() ? 1 : 0;
-        if (++m_finishedInRound == kRoundJobs) {
-            const unsigned before = m_allowed;
-            if (m_waitedInRound >= kWaitedToGrow) {
-                m_allowed = std::min(Ceiling(), m_allowed * 2);
-            } else if (m_waitedInRound == 0) {
+        ++m_finishedInRound;
+        if (m_waitedInRound == kWaitedToGrow) {
+            grew = m_allowed < Ceiling();
+            m_allowed = std::min(Ceiling(), m_allowed * 2);
+            m_finishedInRound = m_waitedInRound = 0;
+        } else if (m_finishedInRound == kRoundJobs) {
+            if (m_waitedInRound == 0) {
                 m_allowed = std::max(m_floor, m_allowed / 2);
             }
-            grew = m_allowed > before;
             m_finishedInRound = m_waitedInRound = 0;
         }
     }

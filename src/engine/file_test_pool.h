@@ -80,9 +80,10 @@ private:
 //
 // By default as many tests run at once as there are cores; while tests keep
 // waiting for the storage rather than for the cores (a cold disk wants many
-// reads in flight), more run at once, up to a ceiling, and fewer again once
-// the data comes from memory. So the cores match and the disk stays busy,
-// with memory bounded by one block per test running.
+// reads in flight, and a share one request in flight per round trip), more
+// run at once, up to a ceiling, and fewer again once the data comes from
+// memory. So the cores match and the storage stays busy, with memory bounded
+// by one block per test running.
 //
 // A test that makes no progress for a while (a file on a share that does
 // not answer) holds its thread, and another thread takes its place, so the

@@ -10,9 +10,12 @@ namespace tarnwick {
 namespace {
 
 // Files tested ahead per test running at once while the data is in memory,
-// and per further test running at once while the storage is slow.
+// and per further test running at once while the storage is slow: when half
+// the window is taken, the other half still holds two shares of the queue
+// for every test, so no worker runs dry while the search waits in order for
+// a file at the end of another worker's share.
 constexpr std::size_t kFilesAheadPerWorker = 32;
-constexpr std::size_t kFilesAheadPerStorageTest = 32;
+constexpr std::size_t kFilesAheadPerStorageTest = 64;
 
 }  // namespace
 

@@ -185,7 +185,7 @@ TEST(FileTestPool, RunsMoreTestsAtOnceWhileTheyWaitForTheStorage) {
 
     EXPECT_GT(TestAll(pool, paths), 48);
     EXPECT_GT(threads.TakeCount(), pool.Workers());
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 3; ++pass) {
         threads.TakeCount();
         EXPECT_EQ(TestAll(pool, paths), 0);
     }
