@@ -1,0 +1,54 @@
+// The pool on a share, where every look-up, open and read is a round trip
+// and the file system cannot tell whether data came from memory.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/file_test_pool.h"
+#include "scoped_test_fs.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A test that takes a round trip counts as waiting, and the pool keeps more
+// of them in flight than the tests at once that a local disk needs.
+TEST(FileTestPool, KeepsManyRoundTripsInFlightOnASlowShare) {
+    // CI fails on a line that starts so.
+    if (const auto reason = testing::TestFsUnavailable()) GTEST_SKIP() << "SKIPPED: " << *reason;
+    testing::TestFsOptions slow;
+    slow.latency = 3ms;
+    const testing::ScopedTestFs share(slow);
+    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    for (int i = 0; i < 1200; ++i) {
+        const std::string name = "folder" + std::to_string(i / 100) + "/" + std::to_string(i);
+        share.Write(name, i % 2 ? "hay" : "hay and needle");
+        jobs.push_back(std::make_shared<FileTestJob>(share.PathOf(name), matcher));
+    }
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    FileTestPool pool(0, [&](const FileTestJob&) {
+        const std::lock_guard lock(mutex);
+        threads.insert(std::this_thread::get_id());
+    });
+    pool.SubmitAll(jobs);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        while (!jobs[i]->Done()) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(jobs[i]->Outcome().HasValue()) << jobs[i]->Path();
+        EXPECT_EQ(jobs[i]->Outcome().Value(), i % 2 ? Verdict::Lacks : Verdict::Contains);
+    }
+    const std::lock_guard lock(mutex);
+    EXPECT_GT(threads.size(), 32u);
+    EXPECT_LE(threads.size(), pool.Ceiling());
+}
+
+}  // namespace
+}  // namespace tarnwick
