@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -15,6 +15,7 @@
 #include "filelist/add_files.h"
 #include "gui_test_support.h"
 #include "platform/list_view.h"
+#include "system_files.h"
 
 namespace tarnwick::test {
 namespace {
@@ -154,7 +155,8 @@ TEST_F(FileListTest, OpenDialogsGiveTheFilesPickedWhateverFolderTheyAreIn) {
     }
     const QString l = files.Path() + "/L";
     const QString link = l + "/link";
-    ASSERT_EQ(symlink(qPrintable(files.Path() + "/T/sub"), qPrintable(link)), 0);
+    std::filesystem::create_directory_symlink(QDir(files.Path() + "/T/sub").filesystemPath(),
+                                              QDir(link).filesystemPath());
     const struct {
         QString folder;
         QString typed;
@@ -219,10 +221,10 @@ TEST_F(FileListTest, ListFilesThatAreNotRegularFilesAreReportedWhileTheOthersLoa
     files.Write("first.lst", "/1\r\n");
     files.Write("last.lst", "/2\r\n");
     const QString fifo = files.Path() + "/fifo.lst";
-    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    ASSERT_TRUE(MakeSystemFile(fifo));
     const QString folder = files.MakeFolder("folder.lst");
     const QString sparse = files.Write("sparse.lst", "");
-    ASSERT_EQ(truncate(qPrintable(sparse), 5LL << 30), 0);
+    std::filesystem::resize_file(QDir(sparse).filesystemPath(), 5LL << 30);
     const struct {
         QString path;
         QString reason;
@@ -276,7 +278,7 @@ protected:
     LosslessNamesTest() {
         files.MakeFolder("latin");
         WriteNamed(folderBytes + "/caf\xe9.txt");
-        ::mkdir((folderBytes + "/sub\xff").c_str(), 0755);
+        std::filesystem::create_directory(folderBytes + "/sub\xff");
         WriteNamed(folderBytes + "/sub\xff/x.txt");
     }
 
@@ -396,7 +398,8 @@ TEST_F(FolderTreeTest, DropAddsFilesAsTheyAreAndFoldersByTheirTrees) {
     const QString tempFile = files.Write("~temp.txt", "x");
     const QString hiddenFolder = files.MakeFolder(".secret");
     files.Write(".secret/inside.txt", "x");
-    ASSERT_EQ(symlink(qPrintable(root), qPrintable(files.Path() + "/link")), 0);
+    std::filesystem::create_directory_symlink(QDir(root).filesystemPath(),
+                                              QDir(files.Path() + "/link").filesystemPath());
     Drop({tempFile, files.Path() + "/R/A", hiddenFolder, files.Path() + "/Empty",
           files.Path() + "/link"});
 

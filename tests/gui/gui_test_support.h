@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -41,11 +42,12 @@ private:
     bool m_happened = false;
 };
 
-// A temporary folder with helpers that write files into it.
+// A temporary folder with helpers that write files into it. Paths are
+// given with the system's separators, as the program shows them.
 class TempFolder {
 public:
     TempFolder();
-    QString Path() const { return m_dir.path(); }
+    QString Path() const { return QDir::toNativeSeparators(m_dir.path()); }
     QString Write(const QString& relativePath, const QByteArray& contents) const;
     QString MakeFolder(const QString& relativePath) const;
 

@@ -1,8 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QClipboard>
 #include <QDir>
@@ -12,13 +9,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <csignal>
 #include <functional>
 #include <optional>
 
 #include "gui_test_support.h"
 #include "platform/list_view.h"
 #include "platform/system.h"
+#include "system_files.h"
 
 namespace tarnwick::test {
 namespace {
@@ -125,13 +122,13 @@ TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
 TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
     AddEntries(*form.ListView2, {"/a.txt"});
     const QString fifo = files.Path() + "/fifo";
-    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    ASSERT_TRUE(MakeSystemFile(fifo));
     const struct {
         QString path;
         QString reason;
     } cases[] = {
         {files.Path() + "/no such folder/results.txt",
-         "Cannot create \"%1\": No such file or directory"},
+         QString::fromStdString("Cannot create \"%1\": " + NoSuchFolderReason())},
         {fifo, "Cannot write \"%1\": not a regular file"},
     };
     for (const auto& [path, reason] : cases) {
@@ -145,27 +142,10 @@ TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
     EXPECT_FALSE(QFile::exists(files.Path() + "/no such folder"));
 }
 
-// A disk of a few pages: mounting one needs the super-user.
-class SmallDisk {
-public:
-    explicit SmallDisk(const QString& folder) : m_folder(folder) {
-        m_mounted = geteuid() == 0 &&
-                    mount("tarnwick-test", qPrintable(folder), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted) umount(qPrintable(m_folder));
-    }
-    bool Mounted() const { return m_mounted; }
-
-private:
-    QString m_folder;
-    bool m_mounted = false;
-};
-
 TEST_F(ResultsTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
     const SmallDisk disk(files.MakeFolder("disk"));
     if (!disk.Mounted()) {
-        GTEST_SKIP() << "a full disk is a small tmpfs, which only the super-user can mount";
+        GTEST_SKIP() << "no small disk to fill: a tmpfs, which only the super-user can mount";
     }
     const QString path = files.Write("disk/results.txt", "old results\r\n");
     std::vector<QString> results;
@@ -252,7 +232,7 @@ TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFile) {
 }
 
 TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFile) {
-    EXPECT_EXIT(EndMidSave(path, [] { raise(SIGKILL); }), ::testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EXIT(EndMidSave(path, KillThisProcess), WasKilled, "");
     EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
 }
 

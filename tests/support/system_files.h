@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+
+namespace tarnwick::test {
+
+// Makes path an entry that is never read as a file: on POSIX a FIFO, on
+// Windows a file with the system attribute.
+bool MakeSystemFile(const QString& path);
+
+// The system's reason for a path whose folder does not exist.
+std::string NoSuchFolderReason();
+
+// Ends this process at once, as the system ends a process that is killed:
+// nothing of it runs any more. WasKilled() tells such an end in a death test.
+[[noreturn]] void KillThisProcess();
+bool WasKilled(int exitStatus);
+
+// A disk of a few pages mounted on folder, where the system lets the test
+// make one: a tmpfs, which only the super-user on Linux can mount.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& folder);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return m_mounted; }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+// Makes the opening of a file fail until Lift() or the end of the object:
+// on POSIX by exhausting the process's descriptors, which fails every
+// opening, on Windows by holding the file without sharing it.
+class OpenRefusal {
+public:
+    OpenRefusal();
+    ~OpenRefusal();
+    void Refuse(const QString& path);
+    void Lift();
+    // The system's reason for the failed opening.
+    static std::string Reason();
+
+private:
+    struct Held;
+    std::unique_ptr<Held> m_held;
+};
+
+}  // namespace tarnwick::test
