@@ -271,8 +271,23 @@ PathKind QueryPathKind(const std::string& path) {
     return PathKind::RegularFile;
 }
 
+// A name longer than the file systems take is refused up front, as on
+// POSIX: wine, for one, would report it as missing instead.
 int PathRefusal(std::string_view path) {
-    return path.find('\0') != std::string_view::npos ? ERROR_INVALID_NAME : 0;
+    if (path.find('\0') != std::string_view::npos) return ERROR_INVALID_NAME;
+    constexpr std::size_t kLongestName = 255;
+    std::size_t nameUnits = 0;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsSeparator(c)) {
+            nameUnits = 0;
+        } else if ((byte & 0xC0) != 0x80) {
+            // A lead byte of four stands for a surrogate pair.
+            nameUnits += byte >= 0xF0 ? 2 : 1;
+            if (nameUnits > kLongestName) return ERROR_FILENAME_EXCED_RANGE;
+        }
+    }
+    return 0;
 }
 
 bool IsNameRefused(const std::string& path) {

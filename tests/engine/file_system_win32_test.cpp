@@ -214,6 +214,8 @@ TEST(WindowsPaths, ANameThatIsNotUtf8IsRefusedWithoutThrowing) {
     EXPECT_EQ(QueryPathKind(latin1), PathKind::Missing);
     EXPECT_TRUE(IsNameRefused(latin1));
     EXPECT_TRUE(IsNameRefused(dir.PathOf("a<b")));
+    EXPECT_TRUE(IsNameRefused(dir.PathOf(std::string(256, 'n'))));
+    EXPECT_FALSE(IsNameRefused(dir.PathOf(std::string(255, 'n'))));
     EXPECT_FALSE(IsNameRefused(dir.PathOf("missing.txt")));
     EXPECT_EQ(QueryEntryAttributes(latin1).type, EntryType::Unreadable);
     const auto opened = ReadableFile::Open(latin1);

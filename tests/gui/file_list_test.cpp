@@ -137,7 +137,7 @@ TEST_F(FileListTest, OpenDialogAddsEveryPickedFileInOrder) {
     answerer.QueueFileChoice(std::nullopt);
     Click(form.PushButton7);
 
-    const QString folder = files.Path() + "/";
+    const QString folder = files.Path() + QDir::separator();
     EXPECT_THAT(Entries(), ElementsAre(folder + "c.txt", folder + "a.txt", folder + "b.txt",
                                        folder + "a.txt", folder + "typed-but-missing.txt"));
     EXPECT_THAT(answerer.DialogTitles(),
@@ -210,9 +210,9 @@ TEST_F(FileListTest, UnloadableListFilesAreReportedByNameWhileTheOthersLoad) {
 
     EXPECT_THAT(Entries(), ElementsAre("/x"));
     ASSERT_EQ(answerer.Seen().size(), 3u);
-    EXPECT_EQ(answerer.Seen()[1].text, "File not found\n\n" + files.Path() + "/missing.lst");
+    EXPECT_EQ(answerer.Seen()[1].text, "File not found\n\n" + files.PathOf("missing.lst"));
     EXPECT_EQ(answerer.Seen()[2].text,
-              files.Path() + "/" + longName +
+              files.PathOf(longName) +
                   "\n\nwas not added because it has bad characters in the filename.");
 }
 

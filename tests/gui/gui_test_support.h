@@ -48,6 +48,9 @@ class TempFolder {
 public:
     TempFolder();
     QString Path() const { return QDir::toNativeSeparators(m_dir.path()); }
+    QString PathOf(const QString& relativePath) const {
+        return QDir::toNativeSeparators(m_dir.filePath(relativePath));
+    }
     QString Write(const QString& relativePath, const QByteArray& contents) const;
     QString MakeFolder(const QString& relativePath) const;
 

@@ -82,7 +82,7 @@ TEST_F(ResultsTest, DeleteKeyDoubleClickAndClearRemoveResults) {
 
 TEST_F(ResultsTest, SavesOneLinePerResultEndedByCrLf) {
     AddEntries(*form.ListView2, {"/a.txt", "/b c.txt", "/école.txt"});
-    const QString path = files.Path() + "/results";
+    const QString path = files.PathOf("results");
     Save(path);
 
     EXPECT_EQ(Contents(path), QByteArray("/a.txt\r\n/b c.txt\r\n/\xc3\xa9"
@@ -109,7 +109,7 @@ TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {
 
 TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
     AddEntries(*form.ListView2, {QStringLiteral("/caf") + QChar(0xDCE9) + ".txt", "/b"});
-    const QString path = files.Path() + "/results";
+    const QString path = files.PathOf("results");
     Save(path);
     Click(form.PushButton4);
 
@@ -121,13 +121,13 @@ TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
 // The system's reason, named with the file, on every way a save can fail.
 TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
     AddEntries(*form.ListView2, {"/a.txt"});
-    const QString fifo = files.Path() + "/fifo";
+    const QString fifo = files.PathOf("fifo");
     ASSERT_TRUE(MakeSystemFile(fifo));
     const struct {
         QString path;
         QString reason;
     } cases[] = {
-        {files.Path() + "/no such folder/results.txt",
+        {files.PathOf("no such folder/results.txt"),
          QString::fromStdString("Cannot create \"%1\": " + NoSuchFolderReason())},
         {fifo, "Cannot write \"%1\": not a regular file"},
     };
@@ -139,7 +139,7 @@ TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
         EXPECT_EQ(answerer.Seen().back().icon, QMessageBox::Warning);
     }
     EXPECT_THAT(Results(), ElementsAre("/a.txt"));
-    EXPECT_FALSE(QFile::exists(files.Path() + "/no such folder"));
+    EXPECT_FALSE(QFile::exists(files.PathOf("no such folder")));
 }
 
 TEST_F(ResultsTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
@@ -159,7 +159,7 @@ TEST_F(ResultsTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
     EXPECT_EQ(answerer.Seen()[1].text, "The results could not be saved.\n\nCannot write \"" + path +
                                            "\": No space left on device");
     EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
-    EXPECT_EQ(QDir(files.Path() + "/disk").entryList(QDir::Files), QStringList{"results.txt"});
+    EXPECT_EQ(QDir(files.PathOf("disk")).entryList(QDir::Files), QStringList{"results.txt"});
 }
 
 TEST_F(ResultsTest, CopyThatWouldBeTooLargeIsRefusedAndLeavesTheClipboard) {
@@ -238,7 +238,7 @@ TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFile) {
 
 TEST_F(ResultsTest, SaveThatCannotBeWrittenIsReportedAndKeepsTheList) {
     AddEntries(*form.ListView2, {"/a.txt"});
-    const QString path = files.Path() + "/no such folder/results.txt";
+    const QString path = files.PathOf("no such folder/results.txt");
     Save(path);
 
     ASSERT_EQ(answerer.Seen().size(), 1u);
@@ -258,7 +258,7 @@ TEST_F(ResultsTest, ClearingTheListDuringASaveStillWritesEveryResult) {
     AddEntries(*form.ListView2, results);
     WhenDuringRun clear([&] { return form.Pointer().State() == PointerState::Busy; },
                         [&] { Click(form.PushButton6); });
-    const QString path = files.Path() + "/all.txt";
+    const QString path = files.PathOf("all.txt");
     Save(path);
 
     EXPECT_TRUE(clear.Happened());
