@@ -2,11 +2,20 @@
 # Side-by-side timing of the content test and of the search through the main
 # window against plain reading, grep and rg.
 #
-# usage: bench/compare.sh [--cold] CORPUS PHRASE
+# usage: bench/compare.sh [--cold | --share LATENCY_US] CORPUS PHRASE
 #   CORPUS  an output folder of make-corpus.py (uses CORPUS/files.txt, CORPUS/tree)
 #   --cold  also times plain reads with 2, 16 and 32 threads, rg and the window
 #           with its default settings on a cold page cache, dropped before
 #           every run of every tool (root only)
+#   --share LATENCY_US  instead times, on the project's test file system with
+#           that latency per look-up, open, read and listing over CORPUS/tree,
+#           mounted anew before every run of every tool (root only): plain
+#           reads with the look-up with 2, 16, 32 and 64 threads, rg -j2 and
+#           -j16, grep -L and the window with its default settings, over the
+#           first SHARE_FILES files of the list, and checks their answers
+#   env SHARE_FILES             files of the list searched on the share, default 3000
+#   env SHARE_ROUNDS            interleaved rounds on the share, default 3
+#   env TARNWICK_TESTFS         the test file system (default build/bench/tests/testfs/tarnwick_testfs)
 #   env TARNWICK_BENCH_DRIVER   the search driver (default build/bench/bench/tarnwick_search_bench)
 #   env TARNWICK_WINDOW_BENCH   the window driver (default build/bench/bench/tarnwick_window_bench)
 #   env ROUNDS                  interleaved rounds, default 7
@@ -22,16 +31,24 @@
 set -euo pipefail
 
 cold=false
+share_latency=""
 if [ "${1:-}" = "--cold" ]; then
     cold=true
     shift
+elif [ "${1:-}" = "--share" ] && [ "$#" -ge 2 ]; then
+    share_latency=$2
+    shift 2
 fi
 if [ "$#" -ne 2 ]; then
-    echo "usage: $0 [--cold] CORPUS PHRASE" >&2
+    echo "usage: $0 [--cold | --share LATENCY_US] CORPUS PHRASE" >&2
     exit 2
 fi
 if $cold && { [ "$(id -u)" -ne 0 ] || [ ! -w /proc/sys/vm/drop_caches ]; }; then
     echo "$0 --cold drops the page cache before every run, which needs root" >&2
+    exit 2
+fi
+if [ -n "$share_latency" ] && [ "$(id -u)" -ne 0 ]; then
+    echo "$0 --share mounts a FUSE file system anew before every run, which needs root" >&2
     exit 2
 fi
 corpus=$(cd "$1" && pwd)
@@ -55,6 +72,104 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 tr '\n' '\0' <"$list" >"$work/files0"
+
+now() { date +%s.%N; }
+
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || b == 0) print "-"; else printf "%.2f\n", a / b }'
+}
+
+# A share: the corpus through the test file system with a latency per
+# operation, mounted anew before every run so that nothing is cached.
+if [ -n "$share_latency" ]; then
+    testfs=${TARNWICK_TESTFS:-"$repo/build/bench/tests/testfs/tarnwick_testfs"}
+    share_files=${SHARE_FILES:-3000}
+    share_rounds=${SHARE_ROUNDS:-3}
+    if [ ! -x "$testfs" ]; then
+        echo "missing: $testfs" >&2
+        exit 1
+    fi
+    mount="$work/share"
+    mkdir "$mount"
+    unmount_share() { fusermount3 -u -z "$mount" 2>/dev/null || true; }
+    trap 'unmount_share; rm -rf "$work"' EXIT
+    mount_share() {
+        unmount_share
+        "$testfs" "$tree" "$mount" --latency-us "$share_latency"
+        until mountpoint -q "$mount"; do sleep 0.01; done
+    }
+    head -n "$share_files" "$list" | sed "s|^$tree/|$mount/|" >"$work/share-list"
+    tr '\n' '\0' <"$work/share-list" >"$work/share-files0"
+    share_names=(plain-j2 plain-j16 plain-j32 plain-j64 rg-j2 rg-j16 grep window)
+    run_share_tool() {
+        case "$1" in
+            plain-j*) "$driver" "$work/share-list" "$phrase" --plain-read --lookup \
+                --threads "${1#plain-j}" ;;
+            rg-j*) xargs -0 rg --files-without-match -F -uuu -j"${1#rg-j}" -- "$phrase" \
+                <"$work/share-files0" ;;
+            grep) LC_ALL=C xargs -0 grep -L -F -- "$phrase" <"$work/share-files0" ;;
+            window) "$window" search "$work/share-list" "$phrase" --print-results ;;
+        esac
+    }
+    # What each tool must answer: the engine's rules for the window, grep's
+    # for grep and rg (which read non-text files too).
+    head -n "$share_files" "$corpus/files.txt" | LC_ALL=C sort >"$work/share-subset"
+    for rule in cs grepL-cs; do
+        sed "s|^|$tree/|" "$corpus/expected-$rule.txt" | LC_ALL=C sort |
+            LC_ALL=C comm -12 - "$work/share-subset" | sed "s|^$tree/|$mount/|" >"$work/expected-$rule"
+    done
+    for round in $(seq 1 "$share_rounds"); do
+        echo "share round $round of $share_rounds" >&2
+        for name in "${share_names[@]}"; do
+            mount_share
+            start=$(now)
+            run_share_tool "$name" >"$work/output" 2>"$work/errors" || true
+            end=$(now)
+            awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/share-$name.times"
+            if [ "$name" = window ]; then
+                awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/errors" >>"$work/share-window.click"
+            fi
+            case "$name" in
+                window) expected=cs ;;
+                rg-* | grep) expected=grepL-cs ;;
+                *) continue ;;
+            esac
+            grep -v '^$' "$work/output" | LC_ALL=C sort >"$work/answer"
+            if cmp -s "$work/answer" "$work/expected-$expected"; then
+                echo "right" >>"$work/share-$name.answers"
+            else
+                echo "differs" >>"$work/share-$name.answers"
+            fi
+        done
+    done
+    unmount_share
+    echo
+    echo "share: the test file system with $share_latency us per operation over $corpus/tree,"
+    echo "$share_files files, mounted anew before every run, $share_rounds rounds, medians;"
+    echo "whole-process seconds, and for the window its click until the run ended"
+    fastest=$(for name in plain-j2 plain-j16 plain-j32 plain-j64; do median "$work/share-$name.times"; done |
+        sort -g | head -n 1)
+    rg16=$(median "$work/share-rg-j16.times")
+    printf '%-15s %8s %13s %10s %8s\n' tool seconds "vs fastest" "vs rg -j16" answers
+    for name in "${share_names[@]}"; do
+        seconds=$(median "$work/share-$name.times")
+        label=$name
+        if [ "$name" = window ]; then
+            seconds=$(median "$work/share-window.click")
+            label="window (click)"
+        fi
+        answers="-"
+        [ -f "$work/share-$name.answers" ] && answers=$(sort -u "$work/share-$name.answers" | tr '\n' ' ')
+        printf '%-15s %8.3f %13s %10s %8s\n' "$label" "$seconds" "$(ratio "$seconds" "$fastest")" \
+            "$(ratio "$seconds" "$rg16")" "$answers"
+    done
+    echo "(\"vs fastest\": against the fastest plain read with the look-up of this run;"
+    echo " answers: the window against expected-cs.txt, rg and grep against expected-grepL-cs.txt;"
+    echo " rg reads a UTF-16 file with a byte-order mark in its own encoding, so it can differ)"
+    exit 0
+fi
 
 names=(plain-read plain-read-lookup plain-read-jN
     engine-cs engine-ci
@@ -88,8 +203,6 @@ run_tool() {
     esac
 }
 
-now() { date +%s.%N; }
-
 # The window reports its own click time, longest stall and GUI CPU time; keep them.
 keep_window_report() {
     local name=$1 output=$2
@@ -108,13 +221,7 @@ time_tool() {
     case "$1" in window-*) keep_window_report "$1" "$work/output" ;; esac
 }
 
-median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
 median_ms() { median "$1" | awk '{ print $1 * 1000 }'; }
-
-ratio() {
-    awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || b == 0) print "-"; else printf "%.2f\n", a / b }'
-}
 
 check_output() {
     local label=$1 mode=$2

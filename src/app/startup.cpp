@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTime>
 #include <QWidget>
+#include <QWindow>
 #include <random>
 
 #include "app/app_texts.h"
@@ -22,6 +23,11 @@
 namespace tarnwick {
 
 namespace {
+
+QPoint CentredTopLeft(const QRect& screen, QSize size) {
+    return {screen.x() + (screen.width() - size.width()) / 2,
+            screen.y() + (screen.height() - size.height()) / 2};
+}
 
 bool TakesSkinBackground(const QWidget* control) {
     return qobject_cast<const QGroupBox*>(control) || qobject_cast<const QCheckBox*>(control) ||
@@ -51,11 +57,14 @@ int DrawOneToHundredFromTimeOfDay() {
 void CenterOnScreen(QWidget* window) {
     const QRect screen = window->screen()->geometry();
     const QMargins frame = WindowFrameMargins(window);
-    const QSize outer = window->size().grownBy(frame);
-    const QPoint frameTopLeft(screen.x() + (screen.width() - outer.width()) / 2,
-                              screen.y() + (screen.height() - outer.height()) / 2);
+    const QPoint frameTopLeft = CentredTopLeft(screen, window->size().grownBy(frame));
     // Placed by its inner area: the window manager puts the frame around it.
-    window->setGeometry(QRect(frameTopLeft + QPoint(frame.left(), frame.top()), window->size()));
+    const QRect placed(frameTopLeft + QPoint(frame.left(), frame.top()), window->size());
+    window->setGeometry(placed);
+    // A hidden widget gives its native window its place only when shown;
+    // until then the window system knows another place, and what it reports
+    // from there would be the window's place when its controls appear.
+    window->windowHandle()->setGeometry(placed);
 }
 
 QIcon ApplicationIcon() {

@@ -79,11 +79,6 @@ std::string WithoutTrailingSeparators(const std::string& path) {
     return path.substr(0, std::max(last + 1, DriveRootLength(path)));
 }
 
-bool IsExistingFile(const std::string& path) {
-    const PathKind kind = QueryPathKind(path);
-    return kind == PathKind::RegularFile || kind == PathKind::Other;
-}
-
 Expected<std::string> OpenFolder(const std::string& path) {
     const Expected<void> folder = CheckIsFolder(path);
     if (!folder) return folder.Error();
@@ -100,7 +95,9 @@ ReadableFile::ReadableFile(ReadableFile&& other) noexcept
       m_handle(std::exchange(other.m_handle, kNoHandle)),
       m_regular(other.m_regular),
       m_size(other.m_size),
+      m_device(other.m_device),
       m_askMemoryFirst(other.m_askMemoryFirst),
+      m_memoryAnswered(other.m_memoryAnswered),
       m_waitedOnStorage(other.m_waitedOnStorage) {}
 
 ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
@@ -108,7 +105,9 @@ ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
     std::swap(m_handle, other.m_handle);
     std::swap(m_regular, other.m_regular);
     std::swap(m_size, other.m_size);
+    std::swap(m_device, other.m_device);
     std::swap(m_askMemoryFirst, other.m_askMemoryFirst);
+    std::swap(m_memoryAnswered, other.m_memoryAnswered);
     std::swap(m_waitedOnStorage, other.m_waitedOnStorage);
     return *this;
 }

@@ -49,9 +49,6 @@ PathKind QueryPathKind(const std::string& path);
 // character sequence), whether or not anything is there.
 bool IsNameRefused(const std::string& path);
 
-// True for anything that exists and is not a folder.
-bool IsExistingFile(const std::string& path);
-
 // The system's own text for an error code, such as "No such file or
 // directory".
 std::string DescribeSystemError(int code);
@@ -75,6 +72,9 @@ Expected<std::string> OpenFolder(const std::string& path);
 Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// The folder that holds path: "." for a bare name, the root for a name in it.
+std::string ContainingFolder(const std::string& path);
 
 std::string WithoutTrailingSeparators(const std::string& path);
 

@@ -177,10 +177,23 @@ std::string ReplacedTarget(const std::string& path) {
     return Utf8Of(resolved);
 }
 
+// Whether the system removes the file when its last handle closes, as it
+// does when the process ends, however it ends.
+bool MarkForDeletion(HANDLE handle, bool marked) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = marked;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
 // A new file beside target that nothing had: CREATE_NEW never takes over an
-// existing one. Writes go through to the disk, so the flush at the end has
-// little left to do. Gives a C runtime descriptor of it, as POSIX would.
-int CreateNewFileBeside(const std::string& target, std::string& newPath, DWORD& error) {
+// existing one. It is marked for deletion until it takes the old one's place,
+// so a process that ends midway leaves nothing; a file system that refuses
+// the mark leaves the name to the destructor. Writes go through to the disk,
+// so the flush at the end has little left to do. Gives a C runtime
+// descriptor of it, as POSIX would.
+int CreateNewFileBeside(const std::string& target, DWORD attributes, std::string& newPath,
+                        DWORD& error) {
     static std::atomic<unsigned> counter{std::random_device{}()};
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -188,9 +201,11 @@ int CreateNewFileBeside(const std::string& target, std::string& newPath, DWORD& 
                   std::to_string(counter.fetch_add(1));
         const auto wide = WidePath(newPath, error);
         if (!wide) return -1;
-        const HANDLE handle = CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+        const HANDLE handle = CreateFileW(
+            wide->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+            (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_WRITE_THROUGH, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
+            static_cast<void>(MarkForDeletion(handle, true));
             const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
             if (fd < 0) {
                 error = ERROR_TOO_MANY_OPEN_FILES;
@@ -384,12 +399,10 @@ Expected<FileReplacement> FileReplacement::Begin(const std::string& path) {
             return FileError("write", path, ERROR_ACCESS_DENIED);
     }
     DWORD error = ERROR_SUCCESS;
-    replacement.m_fd = CreateNewFileBeside(replacement.m_target, replacement.m_newPath, error);
+    const DWORD kept = existing.Found() ? existing.bits & kKeptAttributes : 0;
+    replacement.m_fd =
+        CreateNewFileBeside(replacement.m_target, kept, replacement.m_newPath, error);
     if (replacement.m_fd < 0) return FileError("create", path, CodeOf(error));
-    if (existing.Found() && (existing.bits & kKeptAttributes) != 0) {
-        const auto wide = WidePath(replacement.m_newPath, error);
-        SetFileAttributesW(wide->c_str(), existing.bits & kKeptAttributes);
-    }
     return Expected<FileReplacement>(std::move(replacement));
 }
 
@@ -419,8 +432,11 @@ Expected<void> FileReplacement::Write(std::string_view bytes) {
 }
 
 Expected<void> FileReplacement::Commit() {
-    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(m_fd))))
-        return FileError("write", m_path, CodeOf(GetLastError()));
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
+    if (!FlushFileBuffers(handle)) return FileError("write", m_path, CodeOf(GetLastError()));
+    // Should the mark stay, the file goes with the close and the move below
+    // fails: the old file is kept and the failure reported.
+    static_cast<void>(MarkForDeletion(handle, false));
     _close(std::exchange(m_fd, -1));
     DWORD error = ERROR_SUCCESS;
     const auto wideNew = WidePath(m_newPath, error);
@@ -433,5 +449,16 @@ Expected<void> FileReplacement::Commit() {
     }
     return {};
 }
+
+std::string ContainingFolder(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) return ".";
+    const std::size_t root = DriveRootLength(path);
+    return separator < root ? path.substr(0, root) : path.substr(0, std::max(separator, root));
+}
+
+// The system removes the new files itself: they are marked for deletion
+// until they take the old files' places.
+void RemoveUnfinishedReplacements() {}
 
 }  // namespace tarnwick

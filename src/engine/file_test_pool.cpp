@@ -109,11 +109,6 @@ FileTestPool::~FileTestPool() {
     }
 }
 
-unsigned FileTestPool::Allowed() const {
-    const std::lock_guard lock(m_mutex);
-    return m_allowed;
-}
-
 void FileTestPool::MarkBusy(unsigned worker) {
     m_busySince[worker].store(NowMilliseconds(), std::memory_order_relaxed);
 }
@@ -146,7 +141,7 @@ void FileTestPool::SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jo
     for (std::size_t i = 0; i < wakeUps; ++i) {
         m_jobForActive.notify_one();
     }
-    m_roomForReserve.notify_all();
+    m_roomForReserve.notify_one();
 }
 
 void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
@@ -156,7 +151,7 @@ void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
         m_queue.push_front(std::move(job));
     }
     m_jobForActive.notify_one();
-    m_roomForReserve.notify_all();
+    m_roomForReserve.notify_one();
 }
 
 bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs) {
@@ -180,9 +175,11 @@ bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTes
             }
         } else if (m_queue.empty()) {
             m_roomForReserve.wait(lock);
-        } else {
-            // Looks again for stalled tests whose place to take.
-            m_roomForReserve.wait_for(lock, std::chrono::milliseconds(kStallMilliseconds));
+        } else if (m_roomForReserve.wait_for(lock, std::chrono::milliseconds(kStallMilliseconds)) ==
+                       std::cv_status::timeout &&
+                   StalledWorkers() > 0) {
+            // Stalled tests leave their places to the reserve.
+            m_roomForReserve.notify_all();
         }
     }
     // A share of the queue, so that the other workers find work too.
@@ -261,15 +258,43 @@ void FileTestPool::Settled(const FileTestJob& job) {
     }
 }
 
-void FileTestPool::RunAlone(unsigned worker, FileTestJob& job) {
+void FileTestPool::RunAlone(unsigned worker, const std::shared_ptr<FileTestJob>& job) {
+    if (!TakePath(job)) {
+        return;
+    }
     int blocks = 0;
-    job.Run([&] {
+    job->Run([&] {
         MarkBusy(worker);
         if (++blocks == kBlocksOfALongRun && m_onProgress) {
-            m_onProgress(job);
+            m_onProgress(*job);
         }
     });
-    Settled(job);
+    ReleasePath(job->Path());
+    Settled(*job);
+}
+
+bool FileTestPool::TakePath(const std::shared_ptr<FileTestJob>& job) {
+    const std::lock_guard lock(m_mutex);
+    const auto [waiting, taken] = m_jobsWaitingForPath.try_emplace(job->Path());
+    if (!taken) {
+        waiting->second.push_back(job);
+    }
+    return taken;
+}
+
+// The jobs that waited for the path go first, in their order.
+void FileTestPool::ReleasePath(const std::string& path) {
+    bool requeued = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto waiting = m_jobsWaitingForPath.find(path);
+        requeued = !waiting->second.empty();
+        m_queue.insert(m_queue.begin(), waiting->second.begin(), waiting->second.end());
+        m_jobsWaitingForPath.erase(waiting);
+    }
+    if (requeued) {
+        m_jobForActive.notify_all();
+    }
 }
 
 // Small files are read together where the system can; the rest, and every
@@ -290,7 +315,7 @@ void FileTestPool::Work(unsigned worker) {
         for (const auto& job : jobs) {
             if (!job->Done()) {
                 MarkBusy(worker);
-                RunAlone(worker, *job);
+                RunAlone(worker, job);
             }
         }
         MarkIdle(worker);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/content_test.h"
@@ -100,8 +101,6 @@ public:
     // Tests at once while the data is in memory, and at most.
     unsigned Workers() const { return m_floor; }
     unsigned Ceiling() const { return m_ceiling; }
-    // Tests allowed to run at once now, threads held by a stalled test aside.
-    unsigned Allowed() const;
 
     // Queues the jobs in order under one lock, waking each worker once.
     void SubmitAll(const std::vector<std::shared_ptr<FileTestJob>>& jobs);
@@ -119,7 +118,13 @@ private:
     // Tests the small files among jobs together and settles every job it can.
     void TestTogether(SmallFileReader& reader,
                       const std::vector<std::shared_ptr<FileTestJob>>& jobs);
-    void RunAlone(unsigned worker, FileTestJob& job);
+    // Runs job unless another test of the same file is under way, which it
+    // then waits for without holding a thread: a second open of a file whose
+    // read a share never answers can block beyond the reach of any signal.
+    void RunAlone(unsigned worker, const std::shared_ptr<FileTestJob>& job);
+    // false when job was set to wait for the test of its file under way.
+    bool TakePath(const std::shared_ptr<FileTestJob>& job);
+    void ReleasePath(const std::string& path);
     void Settled(const FileTestJob& job);
     // Marks worker busy as of now, or idle.
     void MarkBusy(unsigned worker);
@@ -139,6 +144,8 @@ private:
     std::condition_variable m_roomForReserve;
     // Guarded by m_mutex:
     std::deque<std::shared_ptr<FileTestJob>> m_queue;
+    // The files tested one by one now, each with the jobs that wait for it.
+    std::unordered_map<std::string, std::vector<std::shared_ptr<FileTestJob>>> m_jobsWaitingForPath;
     bool m_quitting = false;
     unsigned m_allowed;
     unsigned m_finishedInRound = 0;

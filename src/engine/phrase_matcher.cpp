@@ -391,9 +391,4 @@ bool PhraseMatcher::MatchesAt(const unsigned char* start) const {
     return true;
 }
 
-bool LacksPhrase(std::string_view text, std::string_view phrase, CaseMode mode,
-                 const TextEncoding& encoding) {
-    return PhraseMatcher(phrase, mode, encoding).LacksPhrase(text);
-}
-
 }  // namespace tarnwick

@@ -75,7 +75,4 @@ private:
     Finder m_finder = nullptr;
 };
 
-bool LacksPhrase(std::string_view text, std::string_view phrase, CaseMode mode,
-                 const TextEncoding& encoding = TextEncoding::System());
-
 }  // namespace tarnwick

@@ -30,6 +30,9 @@ public:
 
     // Whether a read had to wait for the storage: the data was not in memory.
     bool WaitedOnStorage() const { return m_waitedOnStorage; }
+    // Whether the file system told if the data was in memory; where it did
+    // not (shares, FUSE, /proc, Windows), WaitedOnStorage() is false.
+    bool ToldWhetherInMemory() const { return m_memoryAnswered; }
 
     // The whole content of a regular file of at most sizeLimit bytes, as long
     // as it was when it was opened: bytes appended since are not read, and a
@@ -51,6 +54,7 @@ private:
     std::uint64_t m_size = 0;
     std::uint64_t m_device = 0;
     bool m_askMemoryFirst = true;
+    bool m_memoryAnswered = false;
     bool m_waitedOnStorage = false;
 };
 

@@ -40,8 +40,4 @@ std::string RenderClipboardLines(std::span<const std::string> entries, std::size
     return text;
 }
 
-std::string RenderClipboardText(std::span<const std::string> entries) {
-    return RenderClipboardLines(entries, ClipboardColumnWidth(entries));
-}
-
 }  // namespace tarnwick

@@ -70,12 +70,6 @@ bool IsLocalFileSystem(const std::string& folder) {
     }
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool InitRing(io_uring& ring) {
     if (g_refused.load()) return false;
     // The fewest wake-ups where the kernel offers it; the plainest ring else.
@@ -193,7 +187,7 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
 
     unsigned lookUps = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (!ring.ReadsInBatches(FolderOf(*paths[i]))) {
+        if (!ring.ReadsInBatches(ContainingFolder(*paths[i]))) {
             continue;
         }
         if (paths[i]->empty() || PathRefusal(*paths[i]) != 0) {

@@ -49,8 +49,8 @@ public:
 
     // Absolute, clean paths of the names in the file name box, which lists
     // several names each in double quotes, with the bytes of names that Qt
-    // could not decode recovered. The system's own dialog gives the paths
-    // itself.
+    // could not decode recovered. The system's own dialog, and a Qt that
+    // names the box otherwise, give the dialog's own selection.
     QStringList ChosenPaths() const {
         const auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         const QString typed = nameBox ? nameBox->text() : QString();

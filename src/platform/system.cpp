@@ -2,7 +2,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QStringList>
@@ -16,21 +15,13 @@
 #include <thread>
 
 #include "engine/expected.h"
+#include "engine/file_replacement.h"
 #include "engine/file_system.h"
 
 namespace tarnwick {
 
 void YieldToEventLoop() {
     QCoreApplication::processEvents();
-}
-
-void YieldNowAndThen() {
-    constexpr qint64 kMillisecondsBetweenYields = 4;
-    static QElapsedTimer sinceYield;
-    if (!sinceYield.isValid() || sinceYield.elapsed() >= kMillisecondsBetweenYields) {
-        YieldToEventLoop();
-        sinceYield.start();
-    }
 }
 
 EventLoopWaiter::EventLoopWaiter() : m_dispatcher(QAbstractEventDispatcher::instance()) {}
@@ -88,6 +79,7 @@ void PauseSeconds(double seconds) {
 }
 
 void EndProcessNow() {
+    RemoveUnfinishedReplacements();
     std::fflush(nullptr);
     std::_Exit(0);
 }

@@ -16,11 +16,6 @@ struct SystemError;
 // Processes every pending event of the event loop, then returns.
 void YieldToEventLoop();
 
-// Yields to the event loop when a few milliseconds passed since it last did:
-// for loops over many cheap steps, which stay responsive without paying for
-// a yield at every step.
-void YieldNowAndThen();
-
 // Lets the thread of the event loop sleep in it until another thread has
 // news: any thread may call Wake(), and only a thread that waits is woken.
 class EventLoopWaiter {
@@ -81,7 +76,8 @@ QString PathOfLocalUrl(const QUrl& url);
 // The folder that holds the program file, without a trailing separator.
 QString ProgramFolder();
 
-// true when the platform can report the path's last-modification time.
+// True when something is at the path, following symbolic links: a link
+// that leads nowhere is missing.
 bool PathExists(const QString& path);
 
 }  // namespace tarnwick

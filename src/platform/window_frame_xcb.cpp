@@ -106,6 +106,11 @@ QMargins FrameFromWindowManager(xcb_connection_t* connection, xcb_window_t windo
     while (waited.elapsed() < kAnswerTimeoutMs) {
         if (const std::optional<QMargins> answer =
                 AnnouncedFrame(connection, window, frameExtents)) {
+            // A window manager may send, before its answer, a notice that
+            // puts the window where it would have framed it (openbox does).
+            // Taken in now, that notice cannot undo the place the window is
+            // given next.
+            QGuiApplication::sync();
             return *answer;
         }
         std::this_thread::sleep_for(kPollInterval);

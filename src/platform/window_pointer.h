@@ -28,7 +28,6 @@ public:
     // The image shown in the hand state; without one the platform's pointing
     // hand is shown.
     void SetHandImage(const QCursor& image) { m_handImage = image; }
-    bool HasHandImage() const { return m_handImage.has_value(); }
 
 private:
     void Show(PointerState state);

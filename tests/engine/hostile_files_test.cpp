@@ -3,18 +3,24 @@
 // that cannot be written, and trees of unusual shape.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -83,7 +89,6 @@ TEST(RefusedPaths, AreTurnedAwayBeforeAnyLookup) {
     for (const auto& [path, code] : cases) {
         const std::string shown = path.substr(0, 80);
         EXPECT_EQ(QueryPathKind(path), PathKind::Missing) << shown;
-        EXPECT_FALSE(IsExistingFile(path)) << shown;
         EXPECT_TRUE(IsNameRefused(path)) << shown;
         EXPECT_EQ(QueryEntryAttributes(path).type, EntryType::Unreadable) << shown;
         EXPECT_EQ(ErrorOf(CheckIsFolder(path)), code) << shown;
@@ -209,21 +214,83 @@ TEST(TestFileContent, SpecialFilesLinkLoopsAndSparseGiantsCostNothing) {
         "Cannot open folder \"" + dir.PathOf("loop-a") + "\": Too many levels of symbolic links");
 }
 
-class FileReplacementTest : public ::testing::Test {
-protected:
-    // Writes content to path through a replacement; the first failure.
-    static Expected<void> Replace(const std::string& path, std::string_view content) {
+// Writes content to path through a replacement; the first failure.
+Expected<void> Replace(const std::string& path, std::string_view content) {
+    Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+    if (!replacement) return replacement.Error();
+    const Expected<void> written = replacement.Value().Write(content);
+    if (!written) return written;
+    return replacement.Value().Commit();
+}
+
+// The wait status of a child process that runs body and exits with what it
+// gives.
+int StatusOfChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+// Sends signal to a child process in the middle of a save over path: the
+// child has written part of the new content and goes on writing. Gives the
+// child's wait status.
+int SignalMidSave(const std::string& path, int signal) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ready[0]);
         Expected<FileReplacement> replacement = FileReplacement::Begin(path);
-        if (!replacement) return replacement.Error();
-        const Expected<void> written = replacement.Value().Write(content);
-        if (!written) return written;
-        return replacement.Value().Commit();
+        const std::string part(64 << 10, 'n');
+        if (!replacement || !replacement.Value().Write(part)) _exit(1);
+        if (write(ready[1], "r", 1) != 1) _exit(1);
+        for (int i = 0; i < 64; ++i) static_cast<void>(replacement.Value().Write(part));
+        for (;;) pause();
+    }
+    close(ready[1]);
+    char readyByte = 0;
+    if (read(ready[0], &readyByte, 1) == 1) kill(child, signal);
+    close(ready[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+enum class Place { OwnFolder, PassThrough };
+
+void PrintTo(Place place, std::ostream* out) {
+    *out << (place == Place::OwnFolder ? "OwnFolder" : "PassThrough");
+}
+
+// On a local file system the new file has no name until it is complete; a
+// FUSE pass-through (bindfs, mounted over the test's folder) refuses such
+// files, so there it is named beside the target from the start.
+class FileReplacementTest : public ::testing::TestWithParam<Place> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Place::OwnFolder) return;
+        if (geteuid() != 0) GTEST_SKIP() << "mounting a FUSE pass-through needs the super-user";
+        const std::string folder = "'" + m_dir.Path() + "'";
+        m_mounted = std::system(("bindfs " + folder + " " + folder + " 2>&1").c_str()) == 0;
+        if (!m_mounted) GTEST_SKIP() << "bindfs cannot mount a FUSE pass-through here";
+    }
+    void TearDown() override {
+        if (m_mounted) {
+            EXPECT_EQ(umount(m_dir.Path().c_str()), 0) << std::strerror(errno);
+        }
     }
 
     TempDir m_dir;
+    bool m_mounted = false;
 };
 
-TEST_F(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
+INSTANTIATE_TEST_SUITE_P(Places, FileReplacementTest,
+                         ::testing::Values(Place::OwnFolder, Place::PassThrough),
+                         ::testing::PrintToStringParamName());
+
+TEST_P(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     const std::string path = m_dir.WriteFile("results.txt", "old");
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     {
@@ -241,7 +308,7 @@ TEST_F(FileReplacementTest, TheOldFileStaysUntilTheNewOneIsComplete) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
-TEST_F(FileReplacementTest, ALinkStaysAndTheFileItPointsToIsReplaced) {
+TEST_P(FileReplacementTest, ALinkStaysAndTheFileItPointsToIsReplaced) {
     const std::string target = m_dir.WriteFile("target.txt", "old");
     const std::string link = MakeLink(target, m_dir.PathOf("link.txt"));
     ASSERT_TRUE(Replace(link, "new").HasValue());
@@ -249,7 +316,7 @@ TEST_F(FileReplacementTest, ALinkStaysAndTheFileItPointsToIsReplaced) {
     EXPECT_EQ(Contents(target), "new");
 }
 
-TEST_F(FileReplacementTest, EveryFailureNamesTheFileAndTheSystemsReason) {
+TEST_P(FileReplacementTest, EveryFailureNamesTheFileAndTheSystemsReason) {
     const std::string path = m_dir.PathOf("results.txt");
     const struct {
         std::string path;
@@ -279,7 +346,7 @@ TEST_F(FileReplacementTest, EveryFailureNamesTheFileAndTheSystemsReason) {
     EXPECT_EQ(NamesIn(m_dir.Path()), (std::vector<std::string>{"fifo", "folder", "results.txt"}));
 }
 
-TEST_F(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
+TEST_P(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
     ASSERT_EQ(chmod(m_dir.Path().c_str(), 0755), 0);
     const std::string readOnlyFolder = m_dir.MakeFolder("read-only");
     ASSERT_EQ(chmod(readOnlyFolder.c_str(), 0555), 0);
@@ -293,6 +360,83 @@ TEST_F(FileReplacementTest, AReadOnlyFolderOrFileIsNotWrittenByAnOrdinaryUser) {
     }
     EXPECT_EQ(Contents(readOnlyFile), "old");
     EXPECT_EQ(NamesIn(writableFolder), std::vector<std::string>{"old.txt"});
+}
+
+// Whether folder takes files that have no name (FUSE and some shares do not).
+bool TakesUnnamedFiles(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
+}
+
+// What a signal ends, it ends as it would have without a save; only SIGKILL,
+// which cannot be answered, leaves a new file that has a name, where the
+// folder takes no unnamed files.
+TEST_P(FileReplacementTest, ASaveEndedByASignalLeavesTheOldFileWholeAndNothingElse) {
+    const std::string path = m_dir.WriteFile("results.txt", "old");
+    const struct {
+        int signal;
+        bool answered;
+    } cases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGKILL, false}};
+    for (const auto& [signal, answered] : cases) {
+        const int status = SignalMidSave(path, signal);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+            << strsignal(signal) << ": wait status " << status;
+        EXPECT_EQ(Contents(path), "old") << strsignal(signal);
+        std::vector<std::string> names = NamesIn(m_dir.Path());
+        if (!answered && !TakesUnnamedFiles(m_dir.Path())) {
+            ASSERT_EQ(names.size(), 2u) << strsignal(signal);
+            EXPECT_EQ(names.back().rfind("results.txt.tarnwick-", 0), 0u) << names.back();
+            ASSERT_EQ(unlink(m_dir.PathOf(names.back()).c_str()), 0);
+            names.pop_back();
+        }
+        EXPECT_EQ(names, std::vector<std::string>{"results.txt"}) << strsignal(signal);
+    }
+}
+
+// A signal the process ignores (SIGHUP under nohup) stays ignored during a
+// save, and every signal is as it was once the save is done.
+TEST_P(FileReplacementTest, ASaveLeavesTheSignalsAsItFoundThem) {
+    const std::string path = m_dir.WriteFile("results.txt", "old");
+    const auto disposition = [](int signal) {
+        struct sigaction action {};
+        sigaction(signal, nullptr, &action);
+        return action.sa_handler;
+    };
+    const int status = StatusOfChild([&] {
+        signal(SIGHUP, SIG_IGN);
+        Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+        if (!replacement || !replacement.Value().Write("new")) return 1;
+        raise(SIGHUP);
+        if (!replacement.Value().Commit()) return 2;
+        const bool restored = disposition(SIGHUP) == SIG_IGN && disposition(SIGTERM) == SIG_DFL &&
+                              disposition(SIGINT) == SIG_DFL;
+        return restored ? 0 : 3;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(NamesIn(m_dir.Path()), std::vector<std::string>{"results.txt"});
+}
+
+// An unnamed file is linked in through /proc: without it, the new file is
+// named beside the target from the start, with the same result.
+TEST(FileReplacementWithoutProc, ReplacesTheFileAllTheSame) {
+    if (geteuid() != 0) GTEST_SKIP() << "hiding /proc in a mount namespace needs the super-user";
+    TempDir dir;
+    const std::string path = dir.WriteFile("results.txt", "old");
+    constexpr int kCannotHideProc = 77;
+    const int status = StatusOfChild([&] {
+        const bool hidden = unshare(CLONE_NEWNS) == 0 &&
+                            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                            umount2("/proc", MNT_DETACH) == 0 && access("/proc/self", F_OK) != 0;
+        if (!hidden) return kCannotHideProc;
+        return ErrorOf(Replace(path, "new"));
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
+    if (WEXITSTATUS(status) == kCannotHideProc) GTEST_SKIP() << "/proc cannot be hidden here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << std::strerror(WEXITSTATUS(status));
+    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"results.txt"});
 }
 
 TEST(Permissions, AnUnreadableFileOrFolderIsReportedToAnOrdinaryUser) {

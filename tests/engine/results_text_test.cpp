@@ -16,21 +16,25 @@ TEST(RenderResultsFile, EndsEveryLineWithCrLf) {
     EXPECT_EQ(RenderResultsFile(Entries{}), "");
 }
 
-TEST(RenderClipboardText, PadsToTheLongestEntryInCharacters) {
-    EXPECT_EQ(RenderClipboardText(Entries{"C:\\a.txt", "C:\\bb\\c.txt"}),
-              "C:\\a.txt   \t\r\nC:\\bb\\c.txt\t\r\n");
-    // "/ä/ö.txt" is 8 characters in 10 bytes.
-    EXPECT_EQ(RenderClipboardText(Entries{"/\xc3\xa4/\xc3\xb6.txt", "/abcdefghi"}),
-              "/\xc3\xa4/\xc3\xb6.txt  \t\r\n/abcdefghi\t\r\n");
-    EXPECT_EQ(RenderClipboardText(Entries{}), "");
+std::string ClipboardText(const Entries& entries) {
+    return RenderClipboardLines(entries, ClipboardColumnWidth(entries));
 }
 
-TEST(RenderClipboardText, InPartsGivesTheSameTextWhenTheWidthIsTakenOverAll) {
+TEST(ClipboardText, PadsToTheLongestEntryInCharacters) {
+    EXPECT_EQ(ClipboardText({"C:\\a.txt", "C:\\bb\\c.txt"}),
+              "C:\\a.txt   \t\r\nC:\\bb\\c.txt\t\r\n");
+    // "/ä/ö.txt" is 8 characters in 10 bytes.
+    EXPECT_EQ(ClipboardText({"/\xc3\xa4/\xc3\xb6.txt", "/abcdefghi"}),
+              "/\xc3\xa4/\xc3\xb6.txt  \t\r\n/abcdefghi\t\r\n");
+    EXPECT_EQ(ClipboardText({}), "");
+}
+
+TEST(ClipboardText, InPartsGivesTheSameTextWhenTheWidthIsTakenOverAll) {
     const Entries entries = {"/short", "/a/much/longer/path.txt", "/mid/dle.txt"};
     const std::span<const std::string> all(entries);
     const std::size_t width = ClipboardColumnWidth(all);
     EXPECT_EQ(RenderClipboardLines(all.first(1), width) + RenderClipboardLines(all.last(2), width),
-              RenderClipboardText(all));
+              ClipboardText(entries));
 }
 
 }  // namespace

@@ -170,7 +170,9 @@ TEST(SmallFileReader, ThePoolGivesTheVerdictsOfTheFilesOwnTests) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const auto own = TestFileContent(paths[i], *matcher, [] { return true; });
         ASSERT_TRUE(jobs[i]->Done());
-        ASSERT_TRUE(own.HasValue() && jobs[i]->Outcome().HasValue()) << paths[i];
+        ASSERT_TRUE(own.HasValue() && jobs[i]->Outcome().HasValue())
+            << paths[i] << ": "
+            << (own ? jobs[i]->Outcome().Error().description : own.Error().description);
         EXPECT_EQ(jobs[i]->Outcome().Value(), own.Value()) << paths[i];
     }
 }

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -144,6 +146,30 @@ TEST_F(FileListTest, OpenDialogAddsEveryPickedFileInOrder) {
                 testing::Each(QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple "
                                              "files")));
     EXPECT_THAT(answerer.Seen(), IsEmpty());
+}
+
+// Gives the file name box of every file dialog shown another name, as
+// another Qt version might.
+class NameBoxRenamer : public QObject {
+public:
+    NameBoxRenamer() { QCoreApplication::instance()->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = watched->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (event->type() == QEvent::Show && qobject_cast<QFileDialog*>(watched) && box) {
+            box->setObjectName(QStringLiteral("renamed"));
+        }
+        return false;
+    }
+};
+
+TEST_F(FileListTest, OpenDialogWhoseNameBoxIsNamedOtherwiseGivesItsSelection) {
+    const QString file = files.Write("a.txt", "x");
+    const NameBoxRenamer renamer;
+    answerer.QueueFileChoice({{files.Path(), "a.txt"}});
+    Click(form.PushButton7);
+    EXPECT_THAT(Entries(), ElementsAre(file));
 }
 
 // L/link leads to T/sub, and T holds files of the same names as L: a name

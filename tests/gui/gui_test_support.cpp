@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include "platform/list_view.h"
 
@@ -31,6 +33,21 @@ WhenDuringRun::WhenDuringRun(std::function<bool()> condition, std::function<void
                          }
                      });
     m_poll.start();
+}
+
+PlacesAtShow::PlacesAtShow() {
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool PlacesAtShow::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && widget) {
+        const QWindow* native = widget->isWindow() ? widget->windowHandle() : nullptr;
+        m_places.insert(widget,
+                        {.accessible = QAccessible::queryAccessibleInterface(widget)->rect(),
+                         .nativeWindow = native ? native->geometry() : QRect()});
+    }
+    return false;
 }
 
 TempFolder::TempFolder() {

@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QHash>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,9 +17,13 @@
 #include "app/form1.h"
 #include "dialog_answerer.h"
 
-// Readable QString values in test failure messages.
+// Readable QString and QRect values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QRect& rect, std::ostream* out) {
+    *out << rect.width() << 'x' << rect.height() << " at " << rect.x() << ',' << rect.y();
 }
 
 namespace tarnwick::test {
@@ -40,6 +46,26 @@ public:
 private:
     QTimer m_poll;
     bool m_happened = false;
+};
+
+// What assistive technology and the window system were told at the moment
+// each widget was shown: the widget's accessible rectangle on the screen and,
+// for a window, its native window's place.
+class PlacesAtShow : public QObject {
+public:
+    struct Places {
+        QRect accessible;
+        QRect nativeWindow;
+    };
+
+    PlacesAtShow();
+    Places Of(const QWidget* widget) const { return m_places.value(widget); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QHash<const QObject*, Places> m_places;
 };
 
 // A temporary folder with helpers that write files into it. Paths are

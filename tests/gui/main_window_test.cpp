@@ -6,9 +6,12 @@
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <functional>
 
 #include "gui_test_support.h"
 #include "platform/list_view.h"
@@ -206,14 +209,44 @@ TEST_F(FormTest, AssistiveTechnologyHearsTheCaptionsASearchShows) {
     EXPECT_THAT(heard(), ElementsAre("Start Searching", "File(s)", "File(s)"));
 }
 
-TEST(MainWindowPointer, HandShowsThePointerImageWhenOneWasLoaded) {
-    auto made = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
-        QImage image(32, 32, QImage::Format_ARGB32);
-        image.fill(Qt::red);
-        ASSERT_TRUE(image.save(programFolder.Path() + "/HAND-M.CUR", "cur"));
-    });
-    MoveOver(made->form->PushButton3);
-    EXPECT_EQ(made->form->PushButton3->cursor().shape(), Qt::BitmapCursor);
+TEST(MainWindowPlace, IsKnownToTheWindowSystemAndAssistiveTechnologyFromTheStart) {
+    const PlacesAtShow atShow;
+    auto made = MakeForm();
+    const Form1& form = *made->form;
+    EXPECT_EQ(atShow.Of(&form).nativeWindow, form.geometry());
+    for (const QWidget* button : {form.PushButton7, form.PushButton1}) {
+        EXPECT_EQ(atShow.Of(button).accessible,
+                  QRect(form.geometry().topLeft() + button->pos(), button->size()));
+    }
+}
+
+TEST(MainWindowPointer, HandShowsThePointerImageOnlyWhenOneCouldBeRead) {
+    ASSERT_TRUE(QImageWriter::supportedImageFormats().contains("cur"));
+    const struct {
+        const char* name;
+        std::function<void(const TempFolder&)> setUp;
+        Qt::CursorShape hand;
+    } cases[] = {
+        {"picture",
+         [](const TempFolder& programFolder) {
+             QImage image(32, 32, QImage::Format_ARGB32);
+             image.fill(Qt::red);
+             ASSERT_TRUE(image.save(programFolder.Path() + "/HAND-M.CUR", "cur"));
+         },
+         Qt::BitmapCursor},
+        {"garbage",
+         [](const TempFolder& programFolder) {
+             programFolder.Write("HAND-M.CUR", "not a picture");
+         },
+         Qt::PointingHandCursor},
+        {"none", [](const TempFolder&) {}, Qt::PointingHandCursor},
+    };
+    for (const auto& c : cases) {
+        auto made = MakeForm(
+            [&](StartupEnvironment&, const TempFolder& programFolder) { c.setUp(programFolder); });
+        MoveOver(made->form->PushButton3);
+        EXPECT_EQ(made->form->PushButton3->cursor().shape(), c.hand) << c.name;
+    }
 }
 
 }  // namespace

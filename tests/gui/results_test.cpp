@@ -226,14 +226,19 @@ protected:
     QString path;
 };
 
-TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFile) {
+TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFileAndLeavesNothingElse) {
     EXPECT_EXIT(EndMidSave(path, {}), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"results.txt"});
 }
 
-TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFile) {
-    EXPECT_EXIT(EndMidSave(path, KillThisProcess), WasKilled, "");
-    EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
+TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFileAndLeavesNothingElse) {
+    for (const OutsideEnd& outside : OutsideEnds()) {
+        EXPECT_EXIT(EndMidSave(path, outside.end), outside.endedSo, "");
+        EXPECT_EQ(Contents(path), QByteArray("old results\r\n")) << outside.name;
+        EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"results.txt"})
+            << outside.name;
+    }
 }
 
 TEST_F(ResultsTest, SaveThatCannotBeWrittenIsReportedAndKeepsTheList) {

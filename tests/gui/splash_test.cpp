@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
 #include <QImage>
@@ -80,6 +81,7 @@ TEST_F(SplashTest, SettingsAreTheTestsOwnNotTheUsers) {
 TEST_F(SplashTest, ShowsTheFirstPictureCentredThenHidesIt) {
     WritePicture("b.png", QSize(50, 40));
     WritePicture("A.png", QSize(300, 200));
+    const PlacesAtShow atShow;
     ShowSplash([&](SplashWindow& window) {
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Tarnwick"));
         EXPECT_EQ(window.size(), QSize(300, 220));
@@ -90,6 +92,12 @@ TEST_F(SplashTest, ShowsTheFirstPictureCentredThenHidesIt) {
         EXPECT_EQ(window.Check1->geometry(), QRect(8, 194, 281, 25));
         const QRect screen = window.screen()->geometry();
         EXPECT_NEAR(window.geometry().center().x(), screen.center().x(), 1);
+        // Known to the window system and to assistive technology from the start.
+        EXPECT_EQ(atShow.Of(&window).nativeWindow, window.geometry());
+        const QRect box = QAccessible::queryAccessibleInterface(window.Check1)->rect();
+        // The part of the box that takes clicks, which each style places.
+        EXPECT_TRUE(window.Check1->geometry().translated(window.pos()).contains(box));
+        EXPECT_EQ(atShow.Of(window.Check1).accessible, box);
         const QImage shown = window.grab().toImage();
         EXPECT_EQ(shown.pixelColor(299, 100), QColor(Qt::black));
         EXPECT_EQ(shown.pixelColor(150, 219), QColor(Qt::black));

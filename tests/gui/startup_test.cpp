@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
-#include <QImageWriter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -94,22 +93,6 @@ TEST(Startup, SkinPathThatIsAFolderLeavesTheWindowWhite) {
     EXPECT_EQ(Background(made->form.get()), QColor(Qt::white));
     EXPECT_EQ(Background(made->form->PushButton1), QColor(Qt::white));
     EXPECT_TRUE(made->form->styleSheet().isEmpty());
-}
-
-TEST(Startup, HandPointerImageIsLoadedOnlyWhenReadable) {
-    ASSERT_TRUE(QImageWriter::supportedImageFormats().contains("cur"));
-    auto withImage = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
-        QImage image(32, 32, QImage::Format_ARGB32);
-        image.fill(Qt::red);
-        ASSERT_TRUE(image.save(programFolder.Path() + "/HAND-M.CUR", "cur"));
-    });
-    EXPECT_TRUE(withImage->form->Pointer().HasHandImage());
-
-    auto garbage = MakeForm([](StartupEnvironment&, const TempFolder& programFolder) {
-        programFolder.Write("HAND-M.CUR", "not a picture");
-    });
-    EXPECT_FALSE(garbage->form->Pointer().HasHandImage());
-    EXPECT_FALSE(MakeForm()->form->Pointer().HasHandImage());
 }
 
 TEST(Startup, HomePageOpensOnlyOnADrawOfSevenWithAnAddress) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # cmake --install puts the program in a folder of its own with a relative
-# link in bin, the icon at every size, and a menu entry and AppStream
-# metainfo that carry the project's version and pass their validators.
+# link in bin, the icon at every size, a menu entry and AppStream metainfo
+# that carry the project's version and pass their validators, the manual
+# page, and a copyright file that states the licence the metainfo names.
 #
 # usage: install_tree_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
@@ -38,6 +39,15 @@ check_tree() {
         fail "the metainfo release is not version $version"
     grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
         fail "the metainfo does not launch the entry"
+
+    local manual license whole
+    manual=$(gzip -dc "$usr/share/man/man1/tarnwick.1.gz")
+    grep -q "^\.TH TARNWICK 1 .*\"Tarnwick $version\"" <<<"$manual" ||
+        fail "no manual page tarnwick.1 of version $version"
+    license=$(sed -n 's:.*<project_license>\(.*\)</project_license>.*:\1:p' "$metainfo")
+    whole=$(grep -A2 -x 'Files: \*' "$usr/share/doc/tarnwick/copyright")
+    grep -qx "License: $license" <<<"$whole" ||
+        fail "the copyright file does not state the metainfo's licence $license for the whole"
 }
 
 install_below "$build" "$work/root"

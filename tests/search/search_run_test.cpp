@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,11 @@
 #include "search/read_ahead.h"
 #include "search/search_texts.h"
 #include "system_files.h"
+
+// Paths and reasons show as text in failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tarnwick {
 namespace {
@@ -28,6 +34,10 @@ struct Failure {
     SearchStep step;
     QString description;
 };
+
+void PrintTo(const Failure& failure, std::ostream* out) {
+    *out << "line " << static_cast<int>(failure.step) << ": " << failure.description.toStdString();
+}
 
 // Records what a run reports; stops once stopWhen() says so.
 class RecordingSink final : public SearchSink {

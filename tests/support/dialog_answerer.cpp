@@ -106,6 +106,12 @@ void DialogAnswerer::AnswerFileDialog(QFileDialog& dialog) {
     }
     dialog.setDirectory(choice->folder);
     auto* fileName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!fileName) {
+        // A dialog whose name box goes by another name: picked, not typed.
+        dialog.selectFile(choice->typed);
+        static_cast<QDialog&>(dialog).accept();
+        return;
+    }
     // Typed as a user types: into the focused box, which the dialog then
     // leaves as it is.
     QApplication::setActiveWindow(&dialog);

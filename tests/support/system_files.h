@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tarnwick::test {
 
@@ -13,10 +14,16 @@ bool MakeSystemFile(const QString& path);
 // The system's reason for a path whose folder does not exist.
 std::string NoSuchFolderReason();
 
-// Ends this process at once, as the system ends a process that is killed:
-// nothing of it runs any more. WasKilled() tells such an end in a death test.
-[[noreturn]] void KillThisProcess();
-bool WasKilled(int exitStatus);
+// A way the system ends a process from outside: end() ends this process so
+// at once, and endedSo() tells that end from the exit status in a death test.
+// On POSIX SIGKILL, which nothing of the process hears, and SIGTERM, which it
+// may answer; on Windows termination, the one way there is.
+struct OutsideEnd {
+    const char* name;
+    void (*end)();
+    bool (*endedSo)(int exitStatus);
+};
+std::vector<OutsideEnd> OutsideEnds();
 
 // A disk of a few pages mounted on folder, where the system lets the test
 // make one: a tmpfs, which only the super-user on Linux can mount.

@@ -19,13 +19,24 @@ std::string NoSuchFolderReason() {
     return std::strerror(ENOENT);
 }
 
-void KillThisProcess() {
-    raise(SIGKILL);
+namespace {
+
+template <int Signal>
+void RaiseSignal() {
+    raise(Signal);
     std::abort();
 }
 
-bool WasKilled(int exitStatus) {
-    return ::testing::KilledBySignal(SIGKILL)(exitStatus);
+template <int Signal>
+bool KilledBy(int exitStatus) {
+    return ::testing::KilledBySignal(Signal)(exitStatus);
+}
+
+}  // namespace
+
+std::vector<OutsideEnd> OutsideEnds() {
+    return {{"SIGKILL", RaiseSignal<SIGKILL>, KilledBy<SIGKILL>},
+            {"SIGTERM", RaiseSignal<SIGTERM>, KilledBy<SIGTERM>}};
 }
 
 SmallDisk::SmallDisk(const QString& folder) : m_folder(folder) {

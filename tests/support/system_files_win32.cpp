@@ -21,15 +21,23 @@ std::string NoSuchFolderReason() {
     return DescribeSystemError(ERROR_PATH_NOT_FOUND);
 }
 
+namespace {
+
 constexpr UINT kKilledExitCode = 137;
 
-void KillThisProcess() {
+void TerminateThisProcess() {
     TerminateProcess(GetCurrentProcess(), kKilledExitCode);
     std::abort();
 }
 
-bool WasKilled(int exitStatus) {
+bool WasTerminated(int exitStatus) {
     return exitStatus == kKilledExitCode;
+}
+
+}  // namespace
+
+std::vector<OutsideEnd> OutsideEnds() {
+    return {{"termination", TerminateThisProcess, WasTerminated}};
 }
 
 // Windows lends a test no disk of its own to fill.
