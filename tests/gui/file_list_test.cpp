@@ -218,11 +218,14 @@ TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
     files.Write("crlf.lst", "/test/1.txt\r\n/test/2.txt\r\n");
     files.Write("lf.lst", "/test/1.txt\n  blanks kept \n");
     files.Write("mixed.lst", "a\r\n\r\nb\rc\nd");
-    answerer.QueueFileChoice({{files.Path(), "\"crlf.lst\" \"lf.lst\" \"mixed.lst\""}});
+    files.Write("accented.lst", FileTextOf(QStringLiteral("/école.txt\r\n")));
+    answerer.QueueFileChoice(
+        {{files.Path(), "\"crlf.lst\" \"lf.lst\" \"mixed.lst\" \"accented.lst\""}});
     Click(form.PushButton8);
 
-    EXPECT_THAT(Entries(), ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt",
-                                       "  blanks kept ", "", "a", "", "b", "c", "d"));
+    EXPECT_THAT(Entries(),
+                ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt", "  blanks kept ", "", "a",
+                            "", "b", "c", "d", QStringLiteral("/école.txt")));
     EXPECT_THAT(answerer.Texts(), ElementsAre(kListFileFormatShown));
     EXPECT_THAT(answerer.DialogTitles(),
                 ElementsAre("Add File(s) - Hold Ctrl to select multiple files"));

@@ -81,16 +81,17 @@ TEST_F(ResultsTest, DeleteKeyDoubleClickAndClearRemoveResults) {
 }
 
 TEST_F(ResultsTest, SavesOneLinePerResultEndedByCrLf) {
-    AddEntries(*form.ListView2, {"/a.txt", "/b c.txt", "/école.txt"});
+    const QString accented = QStringLiteral("/école.txt"), greek = QStringLiteral("/Ωμέγα.txt");
+    AddEntries(*form.ListView2, {"/a.txt", "/b c.txt", accented, greek});
     const QString path = files.PathOf("results");
     Save(path);
 
-    EXPECT_EQ(Contents(path), QByteArray("/a.txt\r\n/b c.txt\r\n/\xc3\xa9"
-                                         "cole.txt\r\n"));
+    EXPECT_EQ(Contents(path), "/a.txt\r\n/b c.txt\r\n" + FileTextOf(accented) + "\r\n" +
+                                  FileTextOf(greek) + "\r\n");
     EXPECT_THAT(answerer.Seen(), IsEmpty());
     EXPECT_THAT(answerer.DialogTitles(), ElementsAre("Save"));
     EXPECT_EQ(form.Pointer().State(), PointerState::Default);
-    EXPECT_EQ(Results().size(), 3u);
+    EXPECT_EQ(Results().size(), 4u);
 }
 
 TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {

@@ -11,6 +11,11 @@ namespace tarnwick::test {
 // Windows a file with the system attribute.
 bool MakeSystemFile(const QString& path);
 
+// text as list files and results files hold it: on POSIX in the locale's
+// encoding, UTF-8; on Windows in the ANSI code page, where a character that
+// the code page lacks becomes the code page's default character.
+QByteArray FileTextOf(const QString& text);
+
 // The system's reason for a path whose folder does not exist.
 std::string NoSuchFolderReason();
 

@@ -15,6 +15,10 @@ bool MakeSystemFile(const QString& path) {
     return mkfifo(path.toLocal8Bit().constData(), 0600) == 0;
 }
 
+QByteArray FileTextOf(const QString& text) {
+    return text.toUtf8();
+}
+
 std::string NoSuchFolderReason() {
     return std::strerror(ENOENT);
 }

@@ -17,6 +17,16 @@ bool MakeSystemFile(const QString& path) {
     return SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_SYSTEM) != 0;
 }
 
+QByteArray FileTextOf(const QString& text) {
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
+    const int length = static_cast<int>(text.size());
+    QByteArray bytes(WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr),
+                     '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, length, bytes.data(), static_cast<int>(bytes.size()),
+                        nullptr, nullptr);
+    return bytes;
+}
+
 std::string NoSuchFolderReason() {
     return DescribeSystemError(ERROR_PATH_NOT_FOUND);
 }
