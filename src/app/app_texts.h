@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 namespace tarnwick {
@@ -26,8 +27,9 @@ inline const QString kListToolTip = QStringLiteral(
 
 inline const QString kHideSplashCaption = QStringLiteral("Hide this at next startup");
 
-inline const QString kSkinFile = QStringLiteral("/x/o.cjs");
-inline const QString kHandPointerFile = QStringLiteral("/HAND-M.CUR");
+// Optional files in the program folder, with the system's separators.
+inline const QString kSkinFile = QDir::toNativeSeparators(QStringLiteral("/x/o.cjs"));
+inline const QString kHandPointerFile = QDir::toNativeSeparators(QStringLiteral("/HAND-M.CUR"));
 inline const QString kIconFolder = QStringLiteral(":/icons");
 
 }  // namespace tarnwick

@@ -25,7 +25,7 @@ constexpr int kCheckGapTwips = 20;
 constexpr int kLineInsetTwips = 10;
 constexpr double kCheckPointSize = 9;
 const QString kShowAgainKey = QStringLiteral("Tarnwick/ShowAgain");
-const QString kSplashFolder = QStringLiteral("/Splash/");
+const QString kSplashFolder = QDir::toNativeSeparators(QStringLiteral("/Splash/"));
 
 QSize PixelsToTwips(QSize pixels) {
     return pixels * static_cast<int>(kTwipsPerPixel);

@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,13 +10,13 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTime>
-#include <QUrl>
 #include <QWidget>
 #include <QWindow>
 #include <random>
 
 #include "app/app_texts.h"
 #include "platform/appearance.h"
+#include "platform/open_address.h"
 #include "platform/system.h"
 #include "platform/window_frame.h"
 
@@ -42,7 +41,8 @@ StartupEnvironment StartupEnvironment::FromSystem() {
         .programFolder = ProgramFolder(),
         .homePage = QStringLiteral(TARNWICK_HOME_PAGE),
         .drawOneToHundred = DrawOneToHundredFromTimeOfDay,
-        .openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); },
+        // Start-up goes on whether or not the page opens.
+        .openUrl = [](const QString& url) { static_cast<void>(OpenAddress(url)); },
         .endProcess = EndProcessNow,
     };
 }

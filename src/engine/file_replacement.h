@@ -19,6 +19,9 @@ namespace tarnwick {
 // has a name (on other file systems the whole time, else only between being
 // linked in and renamed), SIGTERM, SIGINT and SIGHUP remove it before they
 // end the process; SIGKILL, or an exit that runs no destructor, leaves it.
+// On Windows the new file has a name but is marked for deletion until it
+// takes the old one's place, so the system removes it however the process
+// ends.
 class FileReplacement {
 public:
     // Fails when path cannot be written: its folder refuses a new file, or

@@ -5,6 +5,7 @@
 #include "engine/readable_file.h"
 #include "filelist/file_list_texts.h"
 #include "platform/dialogs.h"
+#include "platform/file_text.h"
 #include "platform/list_view.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -71,9 +72,8 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
                                 ErrorDescription(content.Error()));
         return;
     }
-    ForEachListFileLine(content.Value(), [&list](std::string_view line) {
-        list.Append(PathFromSystemEncoding(line));
-    });
+    ForEachListFileLine(content.Value(),
+                        [&list](std::string_view line) { list.Append(EntryFromFileText(line)); });
 }
 
 bool HasBadName(const QString& path) {

@@ -16,6 +16,8 @@ namespace tarnwick {
 
 namespace {
 
+constexpr bool kNativeFileDialogs = TARNWICK_NATIVE_FILE_DIALOGS;
+
 // Qt's "*.*" wants a dot in the name; the filters mean every file.
 QString QtPatterns(const QString& patterns) {
     QStringList qtPatterns = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -47,8 +49,8 @@ public:
 
     // Absolute, clean paths of the names in the file name box, which lists
     // several names each in double quotes, with the bytes of names that Qt
-    // could not decode recovered. A Qt that names the box otherwise gives
-    // the dialog's own selection.
+    // could not decode recovered. The system's own dialog, and a Qt that
+    // names the box otherwise, give the dialog's own selection.
     QStringList ChosenPaths() const {
         const auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         const QString typed = nameBox ? nameBox->text() : QString();
@@ -91,7 +93,7 @@ private:
 };
 
 void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, !kNativeFileDialogs);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtNameFilters(request.filter));
 }
@@ -111,7 +113,7 @@ QString NameOf(const QString& path) {
 QString SelectionText(const LenientFileDialog& dialog) {
     const QStringList files = dialog.ChosenPaths();
     if (files.size() <= 1) {
-        return files.value(0);
+        return QDir::toNativeSeparators(files.value(0));
     }
     const QString folder = FolderOf(files.first());
     const bool oneFolder = std::all_of(files.cbegin(), files.cend(), [&](const QString& file) {
@@ -121,7 +123,7 @@ QString SelectionText(const LenientFileDialog& dialog) {
     for (const QString& file : files) {
         pieces.append(oneFolder ? NameOf(file) : file);
     }
-    return pieces.join(QChar(0));
+    return QDir::toNativeSeparators(pieces.join(QChar(0)));
 }
 
 }  // namespace
@@ -156,13 +158,16 @@ QString ChooseFileToSave(QWidget* parent, const FileDialogRequest& request) {
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    return dialog.exec() == QDialog::Accepted ? RecoverLossyPath(dialog.selectedFiles().value(0))
-                                              : QString();
+    return dialog.exec() == QDialog::Accepted
+               ? QDir::toNativeSeparators(RecoverLossyPath(dialog.selectedFiles().value(0)))
+               : QString();
 }
 
 QString BrowseForFolder(QWidget* parent, const QString& title) {
-    return RecoverLossyPath(QFileDialog::getExistingDirectory(
-        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog));
+    QFileDialog::Options options = QFileDialog::ShowDirsOnly;
+    options.setFlag(QFileDialog::DontUseNativeDialog, !kNativeFileDialogs);
+    return QDir::toNativeSeparators(
+        RecoverLossyPath(QFileDialog::getExistingDirectory(parent, title, QString(), options)));
 }
 
 }  // namespace tarnwick

@@ -142,21 +142,6 @@ QString RecoverLossyPath(const QString& path) {
     return PathFromSystemEncoding(recovered);
 }
 
-QString PathOfLocalUrl(const QUrl& url) {
-    if (!url.host().isEmpty()) {
-        return RecoverLossyPath(url.toLocalFile());
-    }
-    const QByteArray bytes =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    // A source that lost the bytes itself sends U+FFFD for them.
-    return RecoverLossyPath(
-        PathFromSystemEncoding(std::string_view(bytes.constData(), bytes.size())));
-}
-
-QString ProgramFolder() {
-    return QCoreApplication::applicationDirPath();
-}
-
 bool PathExists(const QString& path) {
     return QueryPathKind(PathToSystemEncoding(path)) != PathKind::Missing;
 }

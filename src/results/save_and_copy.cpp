@@ -10,6 +10,7 @@
 #include "engine/file_replacement.h"
 #include "engine/results_text.h"
 #include "platform/dialogs.h"
+#include "platform/file_text.h"
 #include "platform/list_view.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -47,7 +48,7 @@ void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePa
     }
 }
 
-// Each line is the entry's bytes and CR LF; the file replaces the old one
+// Each line is the entry's text and CR LF; the file replaces the old one
 // only once it is complete. lines is a snapshot, as the list may change while
 // the save yields.
 Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
@@ -56,7 +57,7 @@ Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
         return file.Error();
     }
     Expected<void> written;
-    InEncodedParts(lines, PathToSystemEncoding, [&](std::span<const std::string> part) {
+    InEncodedParts(lines, EntryToFileText, [&](std::span<const std::string> part) {
         if (written) {
             written = file.Value().Write(RenderResultsFile(part));
         }

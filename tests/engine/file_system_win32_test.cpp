@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/content_test.h"
+#include "engine/file_replacement.h"
 #include "engine/file_system.h"
 #include "engine/folder_walk.h"
 #include "engine/path_text.h"
@@ -211,6 +213,8 @@ TEST(WindowsPaths, ANameThatIsNotUtf8IsRefusedWithoutThrowing) {
     EXPECT_EQ(QueryPathKind(latin1), PathKind::Missing);
     EXPECT_TRUE(IsNameRefused(latin1));
     EXPECT_TRUE(IsNameRefused(dir.PathOf("a<b")));
+    EXPECT_TRUE(IsNameRefused(dir.PathOf(std::string(256, 'n'))));
+    EXPECT_FALSE(IsNameRefused(dir.PathOf(std::string(255, 'n'))));
     EXPECT_FALSE(IsNameRefused(dir.PathOf("missing.txt")));
     EXPECT_EQ(QueryEntryAttributes(latin1).type, EntryType::Unreadable);
     const auto opened = ReadableFile::Open(latin1);
@@ -272,6 +276,84 @@ TEST(WindowsErrors, TheContentTestClosesTheFileOnEveryWayOut) {
         static_cast<void>(TestFileContent(path, matcher, [] { return false; }));
         EXPECT_TRUE(NothingElseHolds(path)) << path;
     }
+}
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(NativePath(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Names NamesIn(const std::string& folder) {
+    Names names;
+    static_cast<void>(ForEachFolderEntry(
+        folder, [&](const FolderEntry& entry) { names.emplace_back(entry.name); }));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Writes content to path through a replacement; the first failure.
+Expected<void> Replace(const std::string& path, std::string_view content) {
+    Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+    if (!replacement) return replacement.Error();
+    const Expected<void> written = replacement.Value().Write(content);
+    if (!written) return written;
+    return replacement.Value().Commit();
+}
+
+TEST(WindowsSave, TheOldFileStaysWholeUntilTheNewOneTakesItsPlace) {
+    TempDir dir;
+    const std::string path = dir.WriteFile("results.txt", "old");
+    dir.SetAttributes("results.txt", FILE_ATTRIBUTE_HIDDEN);
+    {
+        Expected<FileReplacement> replacement = FileReplacement::Begin(path);
+        ASSERT_TRUE(replacement.HasValue()) << replacement.Error().description;
+        ASSERT_TRUE(replacement.Value().Write("abandoned").HasValue());
+        EXPECT_EQ(Contents(path), "old");
+    }
+    EXPECT_EQ(NamesIn(dir.Path()), Names{"results.txt"});
+    for (const std::string& path : {path, dir.PathOf("new.txt")}) {
+        const Expected<void> replaced = Replace(path, "new\r\n");
+        ASSERT_TRUE(replaced.HasValue()) << replaced.Error().description;
+        EXPECT_EQ(Contents(path), "new\r\n");
+    }
+    EXPECT_EQ(NamesIn(dir.Path()), (Names{"new.txt", "results.txt"}));
+    EXPECT_TRUE(QueryEntryAttributes(path).hidden);
+}
+
+TEST(WindowsSave, EveryFailureNamesTheFileAndTheSystemsReasonAndKeepsTheOldFile) {
+    TempDir dir;
+    const std::string readOnly = dir.WriteFile("read-only.txt", "old");
+    dir.SetAttributes("read-only.txt", FILE_ATTRIBUTE_READONLY);
+    const struct {
+        std::string path;
+        std::string description;
+    } cases[] = {
+        {dir.PathOf("missing/r.txt"), "Cannot create \"" + dir.PathOf("missing/r.txt") +
+                                          "\": " + DescribeSystemError(ERROR_PATH_NOT_FOUND)},
+        {dir.MakeFolder("folder"),
+         "Cannot write \"" + dir.PathOf("folder") + "\": not a regular file"},
+        {readOnly,
+         "Cannot write \"" + readOnly + "\": " + DescribeSystemError(ERROR_ACCESS_DENIED)},
+    };
+    for (const auto& [path, description] : cases) {
+        const Expected<void> outcome = Replace(path, "new");
+        ASSERT_FALSE(outcome.HasValue()) << path;
+        EXPECT_EQ(outcome.Error().description, description);
+    }
+    EXPECT_EQ(Contents(readOnly), "old");
+
+    // Another program holds the old file without letting it be replaced.
+    const std::string held = dir.WriteFile("held.txt", "old");
+    Expected<FileReplacement> replacement = FileReplacement::Begin(held);
+    ASSERT_TRUE(replacement.Value().Write("new").HasValue());
+    const Handle holder(held, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(holder.IsOpen());
+    const Expected<void> committed = replacement.Value().Commit();
+    ASSERT_FALSE(committed.HasValue());
+    EXPECT_EQ(committed.Error().description.rfind("Cannot replace \"" + held + "\": ", 0), 0u)
+        << committed.Error().description;
+    EXPECT_EQ(Contents(held), "old");
+    EXPECT_EQ(NamesIn(dir.Path()), (Names{"folder", "held.txt", "read-only.txt"}));
 }
 
 TEST(AnsiCodePage, FoldsItsLettersInFiles) {

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -17,6 +17,7 @@
 #include "filelist/add_files.h"
 #include "gui_test_support.h"
 #include "platform/list_view.h"
+#include "system_files.h"
 
 namespace tarnwick::test {
 namespace {
@@ -138,7 +139,7 @@ TEST_F(FileListTest, OpenDialogAddsEveryPickedFileInOrder) {
     answerer.QueueFileChoice(std::nullopt);
     Click(form.PushButton7);
 
-    const QString folder = files.Path() + "/";
+    const QString folder = files.Path() + QDir::separator();
     EXPECT_THAT(Entries(), ElementsAre(folder + "c.txt", folder + "a.txt", folder + "b.txt",
                                        folder + "a.txt", folder + "typed-but-missing.txt"));
     EXPECT_THAT(answerer.DialogTitles(),
@@ -180,7 +181,8 @@ TEST_F(FileListTest, OpenDialogsGiveTheFilesPickedWhateverFolderTheyAreIn) {
     }
     const QString l = files.Path() + "/L";
     const QString link = l + "/link";
-    ASSERT_EQ(symlink(qPrintable(files.Path() + "/T/sub"), qPrintable(link)), 0);
+    std::filesystem::create_directory_symlink(QDir(files.Path() + "/T/sub").filesystemPath(),
+                                              QDir(link).filesystemPath());
     const struct {
         QString folder;
         QString typed;
@@ -216,11 +218,14 @@ TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
     files.Write("crlf.lst", "/test/1.txt\r\n/test/2.txt\r\n");
     files.Write("lf.lst", "/test/1.txt\n  blanks kept \n");
     files.Write("mixed.lst", "a\r\n\r\nb\rc\nd");
-    answerer.QueueFileChoice({{files.Path(), "\"crlf.lst\" \"lf.lst\" \"mixed.lst\""}});
+    files.Write("accented.lst", FileTextOf(QStringLiteral("/école.txt\r\n")));
+    answerer.QueueFileChoice(
+        {{files.Path(), "\"crlf.lst\" \"lf.lst\" \"mixed.lst\" \"accented.lst\""}});
     Click(form.PushButton8);
 
-    EXPECT_THAT(Entries(), ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt",
-                                       "  blanks kept ", "", "a", "", "b", "c", "d"));
+    EXPECT_THAT(Entries(),
+                ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt", "  blanks kept ", "", "a",
+                            "", "b", "c", "d", QStringLiteral("/école.txt")));
     EXPECT_THAT(answerer.Texts(), ElementsAre(kListFileFormatShown));
     EXPECT_THAT(answerer.DialogTitles(),
                 ElementsAre("Add File(s) - Hold Ctrl to select multiple files"));
@@ -234,9 +239,9 @@ TEST_F(FileListTest, UnloadableListFilesAreReportedByNameWhileTheOthersLoad) {
 
     EXPECT_THAT(Entries(), ElementsAre("/x"));
     ASSERT_EQ(answerer.Seen().size(), 3u);
-    EXPECT_EQ(answerer.Seen()[1].text, "File not found\n\n" + files.Path() + "/missing.lst");
+    EXPECT_EQ(answerer.Seen()[1].text, "File not found\n\n" + files.PathOf("missing.lst"));
     EXPECT_EQ(answerer.Seen()[2].text,
-              files.Path() + "/" + longName +
+              files.PathOf(longName) +
                   "\n\nwas not added because it has bad characters in the filename.");
 }
 
@@ -245,10 +250,10 @@ TEST_F(FileListTest, ListFilesThatAreNotRegularFilesAreReportedWhileTheOthersLoa
     files.Write("first.lst", "/1\r\n");
     files.Write("last.lst", "/2\r\n");
     const QString fifo = files.Path() + "/fifo.lst";
-    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    ASSERT_TRUE(MakeSystemFile(fifo));
     const QString folder = files.MakeFolder("folder.lst");
     const QString sparse = files.Write("sparse.lst", "");
-    ASSERT_EQ(truncate(qPrintable(sparse), 5LL << 30), 0);
+    std::filesystem::resize_file(QDir(sparse).filesystemPath(), 5LL << 30);
     const struct {
         QString path;
         QString reason;
@@ -302,7 +307,7 @@ protected:
     LosslessNamesTest() {
         files.MakeFolder("latin");
         WriteNamed(folderBytes + "/caf\xe9.txt");
-        ::mkdir((folderBytes + "/sub\xff").c_str(), 0755);
+        std::filesystem::create_directory(folderBytes + "/sub\xff");
         WriteNamed(folderBytes + "/sub\xff/x.txt");
     }
 
@@ -422,7 +427,8 @@ TEST_F(FolderTreeTest, DropAddsFilesAsTheyAreAndFoldersByTheirTrees) {
     const QString tempFile = files.Write("~temp.txt", "x");
     const QString hiddenFolder = files.MakeFolder(".secret");
     files.Write(".secret/inside.txt", "x");
-    ASSERT_EQ(symlink(qPrintable(root), qPrintable(files.Path() + "/link")), 0);
+    std::filesystem::create_directory_symlink(QDir(root).filesystemPath(),
+                                              QDir(files.Path() + "/link").filesystemPath());
     Drop({tempFile, files.Path() + "/R/A", hiddenFolder, files.Path() + "/Empty",
           files.Path() + "/link"});
 

@@ -14,6 +14,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kestrane"));
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    // A file of the test's own, also where the system keeps settings in
+    // the registry.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
     for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
         QSettings::setPath(format, QSettings::UserScope, tarnwick::test::SettingsFolder());
     }

@@ -60,13 +60,13 @@ QString TempFolder::Write(const QString& relativePath, const QByteArray& content
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
     EXPECT_EQ(file.write(contents), contents.size());
-    return path;
+    return QDir::toNativeSeparators(path);
 }
 
 QString TempFolder::MakeFolder(const QString& relativePath) const {
     const QString path = m_dir.filePath(relativePath);
     EXPECT_TRUE(QDir().mkpath(path));
-    return path;
+    return QDir::toNativeSeparators(path);
 }
 
 std::unique_ptr<FormUnderTest> MakeForm(

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QHash>
 #include <QRect>
 #include <QString>
@@ -67,11 +68,15 @@ private:
     QHash<const QObject*, Places> m_places;
 };
 
-// A temporary folder with helpers that write files into it.
+// A temporary folder with helpers that write files into it. Paths are
+// given with the system's separators, as the program shows them.
 class TempFolder {
 public:
     TempFolder();
-    QString Path() const { return m_dir.path(); }
+    QString Path() const { return QDir::toNativeSeparators(m_dir.path()); }
+    QString PathOf(const QString& relativePath) const {
+        return QDir::toNativeSeparators(m_dir.filePath(relativePath));
+    }
     QString Write(const QString& relativePath, const QByteArray& contents) const;
     QString MakeFolder(const QString& relativePath) const;
 

@@ -1,8 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QClipboard>
 #include <QDir>
@@ -12,14 +9,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <csignal>
-#include <cstring>
 #include <functional>
 #include <optional>
 
 #include "gui_test_support.h"
 #include "platform/list_view.h"
 #include "platform/system.h"
+#include "system_files.h"
 
 namespace tarnwick::test {
 namespace {
@@ -85,16 +81,17 @@ TEST_F(ResultsTest, DeleteKeyDoubleClickAndClearRemoveResults) {
 }
 
 TEST_F(ResultsTest, SavesOneLinePerResultEndedByCrLf) {
-    AddEntries(*form.ListView2, {"/a.txt", "/b c.txt", "/école.txt"});
-    const QString path = files.Path() + "/results";
+    const QString accented = QStringLiteral("/école.txt"), greek = QStringLiteral("/Ωμέγα.txt");
+    AddEntries(*form.ListView2, {"/a.txt", "/b c.txt", accented, greek});
+    const QString path = files.PathOf("results");
     Save(path);
 
-    EXPECT_EQ(Contents(path), QByteArray("/a.txt\r\n/b c.txt\r\n/\xc3\xa9"
-                                         "cole.txt\r\n"));
+    EXPECT_EQ(Contents(path), "/a.txt\r\n/b c.txt\r\n" + FileTextOf(accented) + "\r\n" +
+                                  FileTextOf(greek) + "\r\n");
     EXPECT_THAT(answerer.Seen(), IsEmpty());
     EXPECT_THAT(answerer.DialogTitles(), ElementsAre("Save"));
     EXPECT_EQ(form.Pointer().State(), PointerState::Default);
-    EXPECT_EQ(Results().size(), 3u);
+    EXPECT_EQ(Results().size(), 4u);
 }
 
 TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {
@@ -113,7 +110,7 @@ TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {
 
 TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
     AddEntries(*form.ListView2, {QStringLiteral("/caf") + QChar(0xDCE9) + ".txt", "/b"});
-    const QString path = files.Path() + "/results";
+    const QString path = files.PathOf("results");
     Save(path);
     Click(form.PushButton4);
 
@@ -125,14 +122,14 @@ TEST_F(ResultsTest, SaveAndCopyHandBackTheBytesOfNamesThatAreNotUtf8) {
 // The system's reason, named with the file, on every way a save can fail.
 TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
     AddEntries(*form.ListView2, {"/a.txt"});
-    const QString fifo = files.Path() + "/fifo";
-    ASSERT_EQ(mkfifo(qPrintable(fifo), 0600), 0);
+    const QString fifo = files.PathOf("fifo");
+    ASSERT_TRUE(MakeSystemFile(fifo));
     const struct {
         QString path;
         QString reason;
     } cases[] = {
-        {files.Path() + "/no such folder/results.txt",
-         "Cannot create \"%1\": No such file or directory"},
+        {files.PathOf("no such folder/results.txt"),
+         QString::fromStdString("Cannot create \"%1\": " + NoSuchFolderReason())},
         {fifo, "Cannot write \"%1\": not a regular file"},
     };
     for (const auto& [path, reason] : cases) {
@@ -143,30 +140,13 @@ TEST_F(ResultsTest, FailedSavesNameTheFileAndTheSystemsReason) {
         EXPECT_EQ(answerer.Seen().back().icon, QMessageBox::Warning);
     }
     EXPECT_THAT(Results(), ElementsAre("/a.txt"));
-    EXPECT_FALSE(QFile::exists(files.Path() + "/no such folder"));
+    EXPECT_FALSE(QFile::exists(files.PathOf("no such folder")));
 }
-
-// A disk of a few pages: mounting one needs the super-user.
-class SmallDisk {
-public:
-    explicit SmallDisk(const QString& folder) : m_folder(folder) {
-        m_mounted = geteuid() == 0 &&
-                    mount("tarnwick-test", qPrintable(folder), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted) umount(qPrintable(m_folder));
-    }
-    bool Mounted() const { return m_mounted; }
-
-private:
-    QString m_folder;
-    bool m_mounted = false;
-};
 
 TEST_F(ResultsTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
     const SmallDisk disk(files.MakeFolder("disk"));
     if (!disk.Mounted()) {
-        GTEST_SKIP() << "a full disk is a small tmpfs, which only the super-user can mount";
+        GTEST_SKIP() << "no small disk to fill: a tmpfs, which only the super-user can mount";
     }
     const QString path = files.Write("disk/results.txt", "old results\r\n");
     std::vector<QString> results;
@@ -180,7 +160,7 @@ TEST_F(ResultsTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
     EXPECT_EQ(answerer.Seen()[1].text, "The results could not be saved.\n\nCannot write \"" + path +
                                            "\": No space left on device");
     EXPECT_EQ(Contents(path), QByteArray("old results\r\n"));
-    EXPECT_EQ(QDir(files.Path() + "/disk").entryList(QDir::Files), QStringList{"results.txt"});
+    EXPECT_EQ(QDir(files.PathOf("disk")).entryList(QDir::Files), QStringList{"results.txt"});
 }
 
 TEST_F(ResultsTest, CopyThatWouldBeTooLargeIsRefusedAndLeavesTheClipboard) {
@@ -254,18 +234,17 @@ TEST_F(ResultsDeathTest, ClosingTheWindowMidSaveKeepsTheOldFileAndLeavesNothingE
 }
 
 TEST_F(ResultsDeathTest, KillingTheProcessMidSaveKeepsTheOldFileAndLeavesNothingElse) {
-    for (const int signal : {SIGKILL, SIGTERM}) {
-        EXPECT_EXIT(EndMidSave(path, [signal] { raise(signal); }),
-                    ::testing::KilledBySignal(signal), "");
-        EXPECT_EQ(Contents(path), QByteArray("old results\r\n")) << strsignal(signal);
+    for (const OutsideEnd& outside : OutsideEnds()) {
+        EXPECT_EXIT(EndMidSave(path, outside.end), outside.endedSo, "");
+        EXPECT_EQ(Contents(path), QByteArray("old results\r\n")) << outside.name;
         EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"results.txt"})
-            << strsignal(signal);
+            << outside.name;
     }
 }
 
 TEST_F(ResultsTest, SaveThatCannotBeWrittenIsReportedAndKeepsTheList) {
     AddEntries(*form.ListView2, {"/a.txt"});
-    const QString path = files.Path() + "/no such folder/results.txt";
+    const QString path = files.PathOf("no such folder/results.txt");
     Save(path);
 
     ASSERT_EQ(answerer.Seen().size(), 1u);
@@ -285,7 +264,7 @@ TEST_F(ResultsTest, ClearingTheListDuringASaveStillWritesEveryResult) {
     AddEntries(*form.ListView2, results);
     WhenDuringRun clear([&] { return form.Pointer().State() == PointerState::Busy; },
                         [&] { Click(form.PushButton6); });
-    const QString path = files.Path() + "/all.txt";
+    const QString path = files.PathOf("all.txt");
     Save(path);
 
     EXPECT_TRUE(clear.Happened());

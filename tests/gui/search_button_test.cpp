@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -13,6 +12,7 @@
 #include "platform/list_view.h"
 #include "platform/system.h"
 #include "search/search_texts.h"
+#include "system_files.h"
 
 namespace tarnwick::test {
 namespace {
@@ -67,7 +67,7 @@ TEST_F(SearchButtonTest, ListsTextFilesLackingThePhraseInFileListOrder) {
     files.Write("folder/B.txt", "the needle is here");
     files.Write("folder/c.bin", QByteArray("\x01\x02\x03\x04\x05 no needle", 16));
     files.Write("folder/sub/d.txt", "deeper, no needle either");
-    ASSERT_EQ(mkfifo(qPrintable(folder + "/e.fifo"), 0600), 0);
+    ASSERT_TRUE(MakeSystemFile(folder + "/e.fifo"));
     const QString lateLacking = files.Write("folder/Z.txt", "still nothing");
     const QString direct = files.Write("direct.txt", "plain words");
 
@@ -138,7 +138,7 @@ TEST_F(SearchButtonTest, StopDuringAFolderEndsBeforeTheNextFileAndStillSaysDone)
     }
     AddEntries(form, {folder, files.Write("after.txt", "abc")});
 
-    std::size_t rowsAtStop = 0;
+    qsizetype rowsAtStop = 0;
     WhenDuringRun stop([&] { return Results().size() >= 3; },
                        [&] {
                            rowsAtStop = Results().size();

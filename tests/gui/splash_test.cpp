@@ -95,7 +95,8 @@ TEST_F(SplashTest, ShowsTheFirstPictureCentredThenHidesIt) {
         // Known to the window system and to assistive technology from the start.
         EXPECT_EQ(atShow.Of(&window).nativeWindow, window.geometry());
         const QRect box = QAccessible::queryAccessibleInterface(window.Check1)->rect();
-        EXPECT_EQ(box.topLeft(), window.pos() + QPoint(8, 197));
+        // The part of the box that takes clicks, which each style places.
+        EXPECT_TRUE(window.Check1->geometry().translated(window.pos()).contains(box));
         EXPECT_EQ(atShow.Of(window.Check1).accessible, box);
         const QImage shown = window.grab().toImage();
         EXPECT_EQ(shown.pixelColor(299, 100), QColor(Qt::black));

@@ -1,5 +1,3 @@
-#include "platform/window_frame.h"
-
 #include <xcb/xcb.h>
 
 #include <QElapsedTimer>
@@ -14,6 +12,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "platform/window_frame.h"
 
 namespace tarnwick {
 
