@@ -14,6 +14,7 @@
 #include "engine/folder_walk.h"
 #include "engine/path_text.h"
 #include "engine/readable_file.h"
+#include "replace_file.h"
 #include "temp_dir.h"
 
 namespace tarnwick {
@@ -291,14 +292,7 @@ Names NamesIn(const std::string& folder) {
     return names;
 }
 
-// Writes content to path through a replacement; the first failure.
-Expected<void> Replace(const std::string& path, std::string_view content) {
-    Expected<FileReplacement> replacement = FileReplacement::Begin(path);
-    if (!replacement) return replacement.Error();
-    const Expected<void> written = replacement.Value().Write(content);
-    if (!written) return written;
-    return replacement.Value().Commit();
-}
+using testing::Replace;
 
 TEST(WindowsSave, TheOldFileStaysWholeUntilTheNewOneTakesItsPlace) {
     TempDir dir;

@@ -29,6 +29,7 @@
 #include "engine/file_system.h"
 #include "engine/folder_walk.h"
 #include "engine/readable_file.h"
+#include "replace_file.h"
 #include "temp_dir.h"
 #include "unprivileged.h"
 
@@ -214,14 +215,7 @@ TEST(TestFileContent, SpecialFilesLinkLoopsAndSparseGiantsCostNothing) {
         "Cannot open folder \"" + dir.PathOf("loop-a") + "\": Too many levels of symbolic links");
 }
 
-// Writes content to path through a replacement; the first failure.
-Expected<void> Replace(const std::string& path, std::string_view content) {
-    Expected<FileReplacement> replacement = FileReplacement::Begin(path);
-    if (!replacement) return replacement.Error();
-    const Expected<void> written = replacement.Value().Write(content);
-    if (!written) return written;
-    return replacement.Value().Commit();
-}
+using testing::Replace;
 
 // The wait status of a child process that runs body and exits with what it
 // gives.
