@@ -1,6 +1,8 @@
 // The file-system layer on Windows, through the wide-character API. The
 // engine's paths are UTF-8 that also carries lone surrogates, so that every
 // UTF-16 name of the system converts losslessly both ways.
+#include "engine/file_system_win32.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -22,6 +24,8 @@ namespace tarnwick {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
+// Reading one could block or take what another program waits for.
+constexpr std::string_view kNotADiskFile = "a device or a pipe, not a file on a disk";
 
 // A surrogate code point in UTF-8's three-byte form: how a lone surrogate of
 // a UTF-16 name is kept.
@@ -70,6 +74,10 @@ std::string Utf8Of(std::basic_string_view<Unit> text) {
     return out;
 }
 
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
 // The path as the wide API takes it; nothing when the system cannot take it
 // (a malformed sequence or a NUL), with the reason in lastError.
 std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError) {
@@ -82,7 +90,7 @@ std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError) {
         lastError = ERROR_NO_UNICODE_TRANSLATION;
         return std::nullopt;
     }
-    return std::wstring(text.begin(), text.end());
+    return SystemPath(std::wstring(text.begin(), text.end()));
 }
 
 int CodeOf(DWORD error) {
@@ -101,6 +109,12 @@ Attributes OwnAttributes(const std::string& path) {
     Attributes attributes;
     const auto wide = WidePath(path, attributes.error);
     if (!wide) return attributes;
+    // A device or a pipe counts as a file, so that the open turns it away
+    // with its reason instead of a look-up that says nothing is there.
+    if (IsDevicePath(*wide)) {
+        attributes.bits = FILE_ATTRIBUTE_DEVICE;
+        return attributes;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (wide->empty() || !GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data)) {
         attributes.error = wide->empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
@@ -247,6 +261,26 @@ std::size_t DriveRootLength(std::string_view path) {
     return driveRoot ? 3 : 0;
 }
 
+// The system resolves ".", ".." and "/" of the plain form, and the current
+// folder of a relative path, but takes the extended-length form literally:
+// the full path is made first, as the system would make it.
+std::wstring SystemPath(const std::wstring& path) {
+    if (path.empty() || StartsWith(path, kExtendedPrefix) || StartsWith(path, kDevicePrefix))
+        return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    if (StartsWith(full, kDevicePrefix)) return full;
+    if (StartsWith(full, L"\\\\")) return std::wstring(kExtendedUncPrefix) + full.substr(2);
+    return std::wstring(kExtendedPrefix) + full;
+}
+
+bool IsDevicePath(std::wstring_view systemPath) {
+    return StartsWith(systemPath, kDevicePrefix);
+}
+
 std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
     const UINT codePage = GetACP();
     CPINFO info{};
@@ -356,13 +390,15 @@ Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
     DWORD error = ERROR_SUCCESS;
     const auto wide = WidePath(path, error);
     if (!wide) return file.Error("open", CodeOf(error));
+    if (IsDevicePath(*wide)) return FileError("open", path, ERROR_INVALID_FUNCTION, kNotADiskFile);
     const HANDLE handle = CreateFileW(wide->c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return file.Error("open", CodeOf(GetLastError()));
     file.m_handle = reinterpret_cast<std::intptr_t>(handle);
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        return FileError("open", path, ERROR_INVALID_FUNCTION, kNotADiskFile);
     BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileType(handle) != FILE_TYPE_DISK) return Expected<ReadableFile>(std::move(file));
     if (!GetFileInformationByHandle(handle, &info))
         return file.Error("read", CodeOf(GetLastError()));
     file.m_regular =

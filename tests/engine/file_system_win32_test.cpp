@@ -1,8 +1,11 @@
 // What only Windows has: file attributes, drive roots, UTF-16 names, the
 // ANSI code page and the system's own error texts.
+#include "engine/file_system_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -20,6 +23,7 @@
 namespace tarnwick {
 namespace {
 
+using testing::EnginePath;
 using testing::NativePath;
 using testing::TempDir;
 using Names = std::vector<std::string>;
@@ -208,6 +212,35 @@ TEST(WindowsPaths, NonAsciiNamesReachTheWideApi) {
     EXPECT_EQ(VerdictOf(path, matcher), Verdict::Lacks);
 }
 
+// Wine does not enforce the limit of 260 characters that the extended-length
+// form lifts, so the forms handed to the system are checked besides the files.
+TEST(WindowsPaths, TheSystemIsHandedTheExtendedLengthForm) {
+    std::wstring deep;
+    while (deep.size() < 300) deep += L"\\" + std::wstring(50, L'd');
+    const struct {
+        std::wstring given;
+        std::wstring handed;
+    } forms[] = {
+        {L"C:\\a\\..\\b/c.txt", L"\\\\?\\C:\\b\\c.txt"},
+        {L"C:" + deep + L"\\f.txt", L"\\\\?\\C:" + deep + L"\\f.txt"},
+        {L"\\\\server\\share" + deep, L"\\\\?\\UNC\\server\\share" + deep},
+        {L"\\\\?\\C:\\as\\..\\given", L"\\\\?\\C:\\as\\..\\given"},
+        {L"CON", L"\\\\.\\CON"},
+        {L"\\\\.\\pipe\\name", L"\\\\.\\pipe\\name"},
+    };
+    for (const auto& [given, handed] : forms) EXPECT_EQ(SystemPath(given), handed);
+
+    TempDir dir;
+    std::string folder = dir.Path();
+    while (folder.size() < 300) folder = JoinPath(folder, std::string(50, 'd'));
+    std::filesystem::create_directories(NativePath(folder));
+    const std::string file = JoinPath(folder, "deep.txt");
+    std::ofstream(NativePath(file)) << "text";
+    EXPECT_EQ(ListFiles(dir.Path(), "*.txt"), Names{file});
+    EXPECT_EQ(ListFilesInFolder(folder).Value(), Names{file});
+    EXPECT_EQ(VerdictOf(file, PhraseMatcher("absent", CaseMode::Sensitive)), Verdict::Lacks);
+}
+
 TEST(WindowsPaths, ANameThatIsNotUtf8IsRefusedWithoutThrowing) {
     TempDir dir;
     const std::string latin1 = dir.PathOf("caf\xE9.txt");
@@ -248,6 +281,25 @@ TEST(WindowsErrors, AFileHeldByAnotherIsReportedAtOpen) {
     EXPECT_EQ(opened.Error().code, ERROR_SHARING_VIOLATION);
     EXPECT_EQ(opened.Error().description,
               "Cannot open \"" + held + "\": " + DescribeSystemError(ERROR_SHARING_VIOLATION));
+}
+
+TEST(WindowsErrors, ADeviceOrAPipeIsReportedAndNeverRead) {
+    const std::wstring pipeName =
+        L"\\\\.\\pipe\\tarnwick-" + std::to_wstring(GetCurrentProcessId());
+    const HANDLE pipe = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND,
+                                         PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    const PhraseMatcher matcher("absent", CaseMode::Sensitive);
+    for (const std::string path : {std::string("CON"), EnginePath(pipeName)}) {
+        const auto verdict = TestFileContent(path, matcher, [] { return true; });
+        ASSERT_FALSE(verdict.HasValue()) << path;
+        EXPECT_EQ(verdict.Error().description,
+                  "Cannot open \"" + path + "\": a device or a pipe, not a file on a disk");
+    }
+    // Nobody connected to the pipe: it still listens.
+    EXPECT_FALSE(ConnectNamedPipe(pipe, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PIPE_LISTENING);
+    CloseHandle(pipe);
 }
 
 TEST(WindowsErrors, ALockedRangeIsReportedAtRead) {
