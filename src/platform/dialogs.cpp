@@ -11,6 +11,7 @@
 #include "platform/display_text.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
+#include "platform/system_dialogs.h"
 
 namespace tarnwick {
 
@@ -145,6 +146,7 @@ bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
 }
 
 QString ChooseFilesToOpen(QWidget* parent, const FileDialogRequest& request) {
+    if (const std::optional<QString> chosen = SystemOpenDialog(parent, request)) return *chosen;
     LenientFileDialog dialog(parent, request.title);
     Prepare(dialog, request);
     dialog.setFileMode(QFileDialog::ExistingFiles);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program under wine on a virtual display, as a user meets it: the window
 # appears titled Tarnwick with its 536x619 client area, a list file typed into
-# the open dialog loads, a search lists the files that lack the phrase, and
+# the open dialog loads, one that does not exist is taken and not found, a search lists the files that lack the phrase, and
 # the results saved are those paths, one a line ended by CR LF. Leaves a
 # screenshot of the window at SCREENSHOT.
 #
@@ -61,6 +61,17 @@ xdotool windowactivate --sync "$(click_until_titled "$load_list_button" Tarnwick
 xdotool key Return
 xdotool windowactivate --sync "$(wait_for_titled 'Add File\(s\) - Hold Ctrl to select multiple files')"
 type_and_enter "$(windows_path "$work/files/list.txt")"
+
+# The system's dialog takes a typed name of a file that does not exist; the
+# program then says "File not found" in a box of its own.
+xdotool windowactivate --sync "$window"
+xdotool windowactivate --sync "$(click_until_titled "$load_list_button" Tarnwick)"
+xdotool key Return
+xdotool windowactivate --sync "$(wait_for_titled 'Add File\(s\) - Hold Ctrl to select multiple files')"
+type_and_enter "$(windows_path "$work/files")\\missing.txt"
+xdotool windowactivate --sync "$(wait_for_titled Tarnwick "$window")"
+xdotool key Return
+echo "the open dialog took the name of a list file that does not exist"
 
 xdotool windowactivate --sync "$window"
 click "$phrase_box"
