@@ -290,7 +290,7 @@ TEST(WindowsErrors, ADeviceOrAPipeIsReportedAndNeverRead) {
                                          PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 0, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     const PhraseMatcher matcher("absent", CaseMode::Sensitive);
-    for (const std::string path : {std::string("CON"), EnginePath(pipeName)}) {
+    for (const std::string& path : {std::string("CON"), EnginePath(pipeName)}) {
         const auto verdict = TestFileContent(path, matcher, [] { return true; });
         ASSERT_FALSE(verdict.HasValue()) << path;
         EXPECT_EQ(verdict.Error().description,
