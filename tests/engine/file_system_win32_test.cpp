@@ -14,6 +14,7 @@
 #include "engine/folder_walk.h"
 #include "engine/path_text.h"
 #include "engine/readable_file.h"
+#include "engine/results_text.h"
 #include "replace_file.h"
 #include "temp_dir.h"
 
@@ -374,6 +375,14 @@ TEST(AnsiCodePage, FoldsItsLettersInFiles) {
     }
     EXPECT_EQ(TextEncoding::System().Spellings(U'Ÿ', CaseMode::Insensitive),
               (Names{"\x9F", "\xFF"}));
+    EXPECT_EQ(DecodeListFile("/\xC9"
+                             "cole.txt"),
+              "/École.txt");
+    EXPECT_EQ(RenderResultsFile(Names{"/École.txt"}),
+              "/\xC9"
+              "cole.txt\r\n");
+    EXPECT_EQ(RenderResultsFile(Names{"/École.txt", "/Ωμέγα.txt"}),
+              "\xEF\xBB\xBF/École.txt\r\n/Ωμέγα.txt\r\n");
 }
 
 }  // namespace
