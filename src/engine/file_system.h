@@ -3,7 +3,6 @@
 // The file-system layer: the shared parts are in file_system.cpp, the system
 // calls in one source file per operating system.
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -113,9 +112,16 @@ Expected<void> ForEachFolderEntry(const std::string& folder,
 bool NameLess(std::string_view left, std::string_view right);
 void SortByName(std::vector<std::string>& names);
 
-// The character of every byte of the system's text encoding when that is a
-// code page of one byte per character (the ANSI code page on Windows, unless
-// it is UTF-8); nothing when the system's text is UTF-8, as on POSIX.
-std::optional<std::array<char32_t, 256>> SingleByteCodePage();
+// A character of a code page and the bytes that stand for it: one byte, or
+// a lead byte and a trail byte.
+struct CodePageCharacter {
+    std::string bytes;
+    char32_t character = 0;
+};
+
+// Every character of the system's text encoding when that is a code page of
+// one- and two-byte sequences (the ANSI code page on Windows, unless it is
+// UTF-8); nothing when the system's text is UTF-8, as on POSIX.
+std::optional<std::vector<CodePageCharacter>> SystemCodePage();
 
 }  // namespace tarnwick

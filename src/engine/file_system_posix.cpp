@@ -281,7 +281,7 @@ void RemoveUnfinishedReplacements() {
     }
 }
 
-std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
+std::optional<std::vector<CodePageCharacter>> SystemCodePage() {
     return std::nullopt;
 }
 

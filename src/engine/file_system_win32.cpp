@@ -281,19 +281,39 @@ bool IsDevicePath(std::wstring_view systemPath) {
     return StartsWith(systemPath, kDevicePrefix);
 }
 
-std::optional<std::array<char32_t, 256>> SingleByteCodePage() {
+// Every byte that is no lead byte, and every pair of a lead byte and a
+// trail byte, that the system turns into a character.
+std::optional<std::vector<CodePageCharacter>> SystemCodePage() {
     const UINT codePage = GetACP();
     CPINFO info{};
-    if (codePage == CP_UTF8 || !GetCPInfo(codePage, &info) || info.MaxCharSize != 1)
+    if (codePage == CP_UTF8 || !GetCPInfo(codePage, &info) || info.MaxCharSize > 2)
         return std::nullopt;
-    std::array<char32_t, 256> characters{};
-    for (std::size_t byte = 0; byte < characters.size(); ++byte) {
-        const char from = static_cast<char>(byte);
-        wchar_t to = 0;
-        // A byte without a character of its own stands for a private-use
-        // character, so that it equals only itself.
-        const bool mapped = MultiByteToWideChar(codePage, 0, &from, 1, &to, 1) == 1;
-        characters[byte] = mapped ? static_cast<char32_t>(to) : 0xE000 + byte;
+    std::vector<bool> lead(256);
+    for (std::size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+        for (unsigned byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte)
+            lead[byte] = true;
+    }
+    std::vector<CodePageCharacter> characters;
+    const auto add = [&](std::string bytes) {
+        wchar_t units[2] = {};
+        const int count = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                              static_cast<int>(bytes.size()), units, 2);
+        const auto unit = static_cast<char16_t>(units[0]);
+        if (count == 1 && !IsHighSurrogate(unit) && !IsLowSurrogate(unit)) {
+            characters.push_back({std::move(bytes), unit});
+        } else if (count == 2 && IsHighSurrogate(unit) &&
+                   IsLowSurrogate(static_cast<char16_t>(units[1]))) {
+            characters.push_back(
+                {std::move(bytes), CodePointOfSurrogates(unit, static_cast<char16_t>(units[1]))});
+        }
+    };
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        if (!lead[byte]) {
+            add(std::string(1, static_cast<char>(byte)));
+            continue;
+        }
+        for (unsigned trail = 1; trail < 256; ++trail)
+            add({static_cast<char>(byte), static_cast<char>(trail)});
     }
     return characters;
 }

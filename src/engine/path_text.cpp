@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "engine/case_fold.h"
 #include "engine/file_system.h"
 
 namespace tarnwick {
@@ -33,6 +34,37 @@ void VisitLineEntries(std::string_view line, const std::function<void(std::strin
         visit(line.substr(start, lineFeed - start));
     }
     visit(line.substr(start));
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
+
+// An odd last byte is half a unit: it becomes U+FFFD.
+std::u16string Utf16Of(std::string_view bytes, bool bigEndian) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    std::u16string text;
+    text.reserve(bytes.size() / 2 + 1);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const unsigned high = bigEndian ? byte(i) : byte(i + 1);
+        const unsigned low = bigEndian ? byte(i + 1) : byte(i);
+        text.push_back(static_cast<char16_t>(high << 8 | low));
+    }
+    if (bytes.size() % 2 != 0) text.push_back(u'\uFFFD');
+    return text;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    for (std::size_t offset = 0; offset < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[offset]) < 0x80) {
+            ++offset;
+            continue;
+        }
+        const Utf8Char character = DecodeUtf8(bytes.substr(offset));
+        if (!character.valid) return false;
+        offset += character.length;
+    }
+    return true;
 }
 
 }  // namespace
@@ -80,6 +112,20 @@ void ForEachListFileLine(std::string_view content,
         position = carriageReturn + 1;
         if (position < content.size() && content[position] == '\n') ++position;
     }
+}
+
+std::string DecodeListFile(std::string content, const TextEncoding& encoding) {
+    const std::string_view bytes(content);
+    if (bytes.starts_with(kUtf8Mark)) {
+        content.erase(0, kUtf8Mark.size());
+        return content;
+    }
+    if (bytes.starts_with(kUtf16LittleEndianMark))
+        return PathFromText(Utf16Of(bytes.substr(kUtf16LittleEndianMark.size()), false));
+    if (bytes.starts_with(kUtf16BigEndianMark))
+        return PathFromText(Utf16Of(bytes.substr(kUtf16BigEndianMark.size()), true));
+    if (!encoding.IsCodePage() || IsValidUtf8(bytes)) return content;
+    return PathFromText(encoding.Decode(bytes));
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/text_encoding.h"
+
 namespace tarnwick {
 
 // Replaces each pair of consecutive separators, scanned from the left and not
@@ -24,5 +26,13 @@ std::vector<std::string> SplitSelection(std::string_view selection);
 // kept exactly as written.
 void ForEachListFileLine(std::string_view content,
                          const std::function<void(std::string_view)>& visit);
+
+// The content of a list file as text in the form of the engine's paths: read
+// by its byte-order mark as UTF-8, UTF-16 little endian or UTF-16 big endian;
+// without one, as UTF-8 when it is valid UTF-8, otherwise in the encoding's
+// code page. Where the encoding is UTF-8 (POSIX) a file without a mark keeps
+// its bytes.
+std::string DecodeListFile(std::string content,
+                           const TextEncoding& encoding = TextEncoding::System());
 
 }  // namespace tarnwick

@@ -59,13 +59,13 @@ void AddUnique(ByteSet& set, std::uint8_t byte) {
 // The candidate filters: find positions whose two anchor bytes could start an
 // occurrence, then verify the whole phrase there.
 struct MatcherKernels {
-    static bool InAnchor(const PhraseMatcher::Anchor& anchor, std::uint8_t byte) {
+    static bool InAnchor(const PhraseMatcher::Form::Anchor& anchor, std::uint8_t byte) {
         if (anchor.oneTerm) return std::uint8_t(byte | anchor.orMask) == anchor.value;
         return std::find(anchor.bytes.begin(), anchor.bytes.end(), byte) != anchor.bytes.end();
     }
 
-    static bool ScanScalar(const PhraseMatcher& m, const unsigned char* text, std::size_t from,
-                           std::size_t count) {
+    static bool ScanScalar(const PhraseMatcher::Form& m, const unsigned char* text,
+                           std::size_t from, std::size_t count) {
         const unsigned char* first = text + m.m_first.offset;
         const unsigned char* second = text + m.m_second.offset;
         for (std::size_t i = from; i < count; ++i) {
@@ -77,12 +77,14 @@ struct MatcherKernels {
         return false;
     }
 
-    static bool FindScalar(const PhraseMatcher& m, const unsigned char* text, std::size_t size) {
+    static bool FindScalar(const PhraseMatcher::Form& m, const unsigned char* text,
+                           std::size_t size) {
         return ScanScalar(m, text, 0, size - m.m_phrase.size() + 1);
     }
 
     template <typename Mask>
-    static bool VerifyCandidates(const PhraseMatcher& m, const unsigned char* base, Mask mask) {
+    static bool VerifyCandidates(const PhraseMatcher::Form& m, const unsigned char* base,
+                                 Mask mask) {
         for (; mask != 0; mask &= mask - 1) {
             if (m.MatchesAt(base + std::countr_zero(mask))) return true;
         }
@@ -95,7 +97,7 @@ struct MatcherKernels {
         __m128i bytes[4];
     };
 
-    static Sse2Anchor MakeSse2Anchor(const PhraseMatcher::Anchor& anchor) {
+    static Sse2Anchor MakeSse2Anchor(const PhraseMatcher::Form::Anchor& anchor) {
         Sse2Anchor out{_mm_set1_epi8(char(anchor.orMask)), _mm_set1_epi8(char(anchor.value)), {}};
         for (int k = 0; k < 4; ++k) out.bytes[k] = _mm_set1_epi8(char(anchor.bytes[k]));
         return out;
@@ -113,7 +115,8 @@ struct MatcherKernels {
     }
 
     template <bool OneTerm>
-    static bool FindSse2(const PhraseMatcher& m, const unsigned char* text, std::size_t size) {
+    static bool FindSse2(const PhraseMatcher::Form& m, const unsigned char* text,
+                         std::size_t size) {
         constexpr std::size_t kWidth = 16;
         const std::size_t count = size - m.m_phrase.size() + 1;
         if (count < kWidth) return ScanScalar(m, text, 0, count);
@@ -142,7 +145,7 @@ struct MatcherKernels {
     };
 
     __attribute__((target("avx2"))) static Avx2Anchor MakeAvx2Anchor(
-        const PhraseMatcher::Anchor& anchor) {
+        const PhraseMatcher::Form::Anchor& anchor) {
         Avx2Anchor out{
             _mm256_set1_epi8(char(anchor.orMask)), _mm256_set1_epi8(char(anchor.value)), {}};
         for (int k = 0; k < 4; ++k) out.bytes[k] = _mm256_set1_epi8(char(anchor.bytes[k]));
@@ -173,7 +176,7 @@ struct MatcherKernels {
     }
 
     template <bool OneTerm>
-    __attribute__((target("avx2"))) static bool VerifyAvx2(const PhraseMatcher& m,
+    __attribute__((target("avx2"))) static bool VerifyAvx2(const PhraseMatcher::Form& m,
                                                            const unsigned char* base,
                                                            __m256i candidates) {
         const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(candidates));
@@ -183,7 +186,7 @@ struct MatcherKernels {
     // Two vectors per step with one test for both: candidates are rare, so
     // the loop mostly runs loads, compares and a single branch.
     template <bool OneTerm>
-    __attribute__((target("avx2"))) static bool FindAvx2(const PhraseMatcher& m,
+    __attribute__((target("avx2"))) static bool FindAvx2(const PhraseMatcher::Form& m,
                                                          const unsigned char* text,
                                                          std::size_t size) {
         constexpr std::size_t kWidth = 32;
@@ -222,7 +225,7 @@ struct MatcherKernels {
     }
 #endif
 
-    static PhraseMatcher::Finder Choose(bool oneTerm) {
+    static PhraseMatcher::Form::Finder Choose(bool oneTerm) {
 #ifdef TARNWICK_X86_SIMD
         if (HasAvx2()) return oneTerm ? &FindAvx2<true> : &FindAvx2<false>;
         return oneTerm ? &FindSse2<true> : &FindSse2<false>;
@@ -234,70 +237,78 @@ struct MatcherKernels {
 };
 
 PhraseMatcher::PhraseMatcher(std::string_view phrase, CaseMode mode, const TextEncoding& encoding)
-    : m_phrase(phrase), m_mode(mode) {
-    Compile(encoding);
-}
+    : m_utf8(Utf8Form(phrase, mode)), m_codePage(CodePageForm(phrase, mode, encoding)) {}
 
 bool PhraseMatcher::LacksPhrase(std::string_view text) const {
-    if (m_phrase.empty()) return false;
-    if (text.size() < m_phrase.size()) return true;
-    return !m_finder(*this, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    if (!m_utf8.Lacks(text)) return false;
+    return !m_codePage || m_codePage->Lacks(text);
 }
 
 std::size_t PhraseMatcher::Length() const {
-    return m_phrase.size();
+    return std::max(m_utf8.Length(), m_codePage ? m_codePage->Length() : 0);
+}
+
+// Ignoring case, an ASCII letter has its two spellings and a longer letter
+// those of its case variants with UTF-8 of the same length.
+PhraseMatcher::Form PhraseMatcher::Utf8Form(std::string_view phrase, CaseMode mode) {
+    std::vector<Letter> letters;
+    for (std::size_t offset = 0; mode == CaseMode::Insensitive && offset < phrase.size();) {
+        const Utf8Char character = DecodeUtf8(phrase.substr(offset));
+        const auto lead = static_cast<unsigned char>(phrase[offset]);
+        if (IsAsciiLetter(lead)) {
+            letters.push_back(
+                {offset, {std::string(1, char(lead | 0x20)), std::string(1, char(lead & ~0x20))}});
+        } else if (character.valid && character.length > 1) {
+            letters.push_back({offset, SameLengthCaseVariants(character.codePoint)});
+        }
+        offset += character.length;
+    }
+    return Form(std::string(phrase), letters);
+}
+
+std::optional<PhraseMatcher::Form> PhraseMatcher::CodePageForm(std::string_view phrase,
+                                                               CaseMode mode,
+                                                               const TextEncoding& encoding) {
+    if (!encoding.IsCodePage()) return std::nullopt;
+    std::optional<std::string> encoded = encoding.Encode(phrase);
+    if (!encoded || *encoded == phrase) return std::nullopt;
+    std::vector<Letter> letters;
+    std::size_t at = 0;
+    for (std::size_t offset = 0; offset < phrase.size();) {
+        const Utf8Char character = DecodeUtf8(phrase.substr(offset));
+        letters.push_back({at, encoding.Spellings(character.codePoint, mode)});
+        at += letters.back().spellings.front().size();
+        offset += character.length;
+    }
+    return Form(std::move(*encoded), letters);
 }
 
 // Every byte of the phrase gets an (orMask, value) test that accepts exactly
-// its case variants. A multi-byte letter whose variants differ in more than
-// one bit cannot be tested byte by byte; its bytes accept anything and the
-// letter is checked against its spellings instead.
-void PhraseMatcher::Compile(const TextEncoding& encoding) {
+// the bytes of its letter's spellings. A multi-byte letter whose spellings
+// differ in more than one bit cannot be tested byte by byte; its bytes accept
+// anything and the letter is checked against its spellings instead.
+PhraseMatcher::Form::Form(std::string bytes, const std::vector<Letter>& letters)
+    : m_phrase(std::move(bytes)) {
     const std::size_t length = m_phrase.size();
     m_orMask.assign(length, 0);
     m_value.assign(m_phrase.begin(), m_phrase.end());
     std::vector<ByteSet> bytesAt(length);
     for (std::size_t i = 0; i < length; ++i) bytesAt[i] = {std::uint8_t(m_phrase[i])};
-    if (m_mode == CaseMode::Insensitive) {
-        if (encoding.IsSingleByte()) {
-            FoldSingleByteLetters(encoding, bytesAt);
-        } else {
-            FoldLetters(bytesAt);
-        }
-    }
+    for (const Letter& letter : letters) FoldLetter(letter, bytesAt);
     ChooseAnchors(bytesAt);
 }
 
-void PhraseMatcher::FoldLetters(std::vector<ByteSet>& bytesAt) {
-    for (std::size_t offset = 0; offset < m_phrase.size();) {
-        const std::string_view rest = std::string_view(m_phrase).substr(offset);
-        const Utf8Char character = DecodeUtf8(rest);
-        const unsigned char lead = static_cast<unsigned char>(rest[0]);
-        if (IsAsciiLetter(lead)) {
-            bytesAt[offset] = {std::uint8_t(lead | 0x20), std::uint8_t(lead & ~0x20)};
-            m_orMask[offset] = 0x20;
-            m_value[offset] = lead | 0x20;
-            m_exact = false;
-        } else if (character.valid && character.length > 1) {
-            FoldLetter(offset, character.length, SameLengthCaseVariants(character.codePoint),
-                       bytesAt);
-        }
-        offset += character.length;
-    }
+bool PhraseMatcher::Form::Lacks(std::string_view text) const {
+    if (m_phrase.empty()) return false;
+    if (text.size() < m_phrase.size()) return true;
+    return !m_finder(*this, reinterpret_cast<const unsigned char*>(text.data()), text.size());
 }
 
-void PhraseMatcher::FoldSingleByteLetters(const TextEncoding& encoding,
-                                          std::vector<ByteSet>& bytesAt) {
-    for (std::size_t offset = 0; offset < m_phrase.size(); ++offset) {
-        const auto byte = static_cast<unsigned char>(m_phrase[offset]);
-        FoldLetter(offset, 1, encoding.CaseVariants(byte), bytesAt);
-    }
-}
-
-void PhraseMatcher::FoldLetter(std::size_t offset, std::size_t length,
-                               const std::vector<std::string>& variants,
-                               std::vector<ByteSet>& bytesAt) {
+void PhraseMatcher::Form::FoldLetter(const Letter& letter, std::vector<ByteSet>& bytesAt) {
+    const std::vector<std::string>& variants = letter.spellings;
+    const std::size_t offset = letter.offset;
     if (variants.size() < 2) return;
+    const std::size_t length = variants.front().size();
     m_exact = false;
     const auto first = bytesAt.begin() + offset;
     for (std::size_t k = 0; k < length; ++k) {
@@ -317,7 +328,7 @@ void PhraseMatcher::FoldLetter(std::size_t offset, std::size_t length,
     if (!byteWise) m_spellings.push_back({offset, length, variants});
 }
 
-void PhraseMatcher::ChooseAnchors(const std::vector<ByteSet>& bytesAt) {
+void PhraseMatcher::Form::ChooseAnchors(const std::vector<ByteSet>& bytesAt) {
     constexpr unsigned kUnusable = std::numeric_limits<unsigned>::max();
     const auto costAt = [&](std::size_t i) {
         return bytesAt[i].size() <= 4 ? AnchorCost(bytesAt[i]) : kUnusable;
@@ -357,7 +368,7 @@ void PhraseMatcher::ChooseAnchors(const std::vector<ByteSet>& bytesAt) {
     m_finder = MatcherKernels::Choose(m_first.oneTerm && m_second.oneTerm);
 }
 
-bool PhraseMatcher::MatchesAt(const unsigned char* start) const {
+bool PhraseMatcher::Form::MatchesAt(const unsigned char* start) const {
     const std::size_t length = m_phrase.size();
     if (m_exact) return std::memcmp(start, m_phrase.data(), length) == 0;
     std::size_t i = 0;

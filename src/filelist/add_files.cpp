@@ -1,11 +1,12 @@
 #include "filelist/add_files.h"
 
+#include <utility>
+
 #include "engine/file_system.h"
 #include "engine/path_text.h"
 #include "engine/readable_file.h"
 #include "filelist/file_list_texts.h"
 #include "platform/dialogs.h"
-#include "platform/file_text.h"
 #include "platform/list_view.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -66,14 +67,15 @@ void LoadListFile(QWidget* window, ListView& list, const QString& path) {
         ReportListFileProblem(window, path, kFileNotFound);
         return;
     }
-    const Expected<std::string> content = ReadListFile(PathToSystemEncoding(path));
+    Expected<std::string> content = ReadListFile(PathToSystemEncoding(path));
     if (!content) {
         ShowMessage(window, kCannotReadListFile + QStringLiteral("\r\r") +
                                 ErrorDescription(content.Error()));
         return;
     }
-    ForEachListFileLine(content.Value(),
-                        [&list](std::string_view line) { list.Append(EntryFromFileText(line)); });
+    ForEachListFileLine(DecodeListFile(std::move(content.Value())), [&list](std::string_view line) {
+        list.Append(PathFromSystemEncoding(line));
+    });
 }
 
 bool HasBadName(const QString& path) {

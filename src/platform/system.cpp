@@ -84,10 +84,6 @@ void EndProcessNow() {
     std::_Exit(0);
 }
 
-std::string ToSystemEncoding(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-
 std::string PathToSystemEncoding(const QString& path) {
     return PathFromText(
         std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), path.size()));

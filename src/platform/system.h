@@ -52,11 +52,11 @@ void PauseSeconds(double seconds);
 // still running gets to finish.
 [[noreturn]] void EndProcessNow();
 
-// Text in the system's 8-bit encoding.
-std::string ToSystemEncoding(const QString& text);
-
-// The one crossing of paths between the lists and the system, lossless both
-// ways: bytes that are not UTF-8 travel in the text as lone surrogates.
+// The one crossing of text between the lists and the engine, lossless both
+// ways, for paths and the phrase alike: on POSIX bytes that are not UTF-8
+// travel in the text as lone surrogates; on Windows the engine's text is
+// UTF-8 that also carries lone surrogates. The engine takes it from there to
+// what the system and files take.
 std::string PathToSystemEncoding(const QString& path);
 QString PathFromSystemEncoding(std::string_view path);
 

@@ -10,7 +10,6 @@
 #include "engine/file_replacement.h"
 #include "engine/results_text.h"
 #include "platform/dialogs.h"
-#include "platform/file_text.h"
 #include "platform/list_view.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -48,18 +47,23 @@ void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePa
     }
 }
 
-// Each line is the entry's text and CR LF; the file replaces the old one
-// only once it is complete. lines is a snapshot, as the list may change while
-// the save yields.
+// Each line is the entry's text and CR LF, in a text encoding chosen over
+// all entries first; the file replaces the old one only once it is complete.
+// lines is a snapshot, as the list may change while the save yields.
 Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
     Expected<FileReplacement> file = FileReplacement::Begin(PathToSystemEncoding(path));
     if (!file) {
         return file.Error();
     }
-    Expected<void> written;
-    InEncodedParts(lines, EntryToFileText, [&](std::span<const std::string> part) {
+    ResultsFileText text;
+    if (!text.Settled()) {
+        InEncodedParts(lines, PathToSystemEncoding,
+                       [&](std::span<const std::string> part) { text.Admit(part); });
+    }
+    Expected<void> written = file.Value().Write(text.Start());
+    InEncodedParts(lines, PathToSystemEncoding, [&](std::span<const std::string> part) {
         if (written) {
-            written = file.Value().Write(RenderResultsFile(part));
+            written = file.Value().Write(text.Render(part));
         }
     });
     if (!written) {

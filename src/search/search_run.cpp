@@ -122,7 +122,8 @@ Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
 std::shared_ptr<const PhraseMatcher> SearchRun::CurrentMatcher() {
     QString phrase = m_request.phrase();
     if (!m_matcher || phrase != m_matcherPhrase) {
-        m_matcher = std::make_shared<const PhraseMatcher>(ToSystemEncoding(phrase), m_request.mode);
+        m_matcher =
+            std::make_shared<const PhraseMatcher>(PathToSystemEncoding(phrase), m_request.mode);
         m_matcherPhrase = std::move(phrase);
     }
     return m_matcher;

@@ -17,6 +17,7 @@
 #include "engine/folder_walk.h"
 #include "engine/path_text.h"
 #include "engine/readable_file.h"
+#include "engine/results_text.h"
 #include "replace_file.h"
 #include "temp_dir.h"
 
@@ -405,20 +406,35 @@ TEST(WindowsSave, EveryFailureNamesTheFileAndTheSystemsReasonAndKeepsTheOldFile)
 TEST(AnsiCodePage, FoldsItsLettersInFiles) {
     if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
     TempDir dir;
-    const std::string path = dir.WriteFile("fr.txt",
-                                           "Notes: une \xC9"
-                                           "cole");
-    EXPECT_EQ(VerdictOf(path, PhraseMatcher("\xE9"
-                                            "COLE",
-                                            CaseMode::Insensitive)),
-              Verdict::Contains);
-    EXPECT_EQ(VerdictOf(path, PhraseMatcher("\xE9"
-                                            "COLE",
-                                            CaseMode::Sensitive)),
-              Verdict::Lacks);
-    EXPECT_TRUE(TextEncoding::System().IsSingleByte());
-    EXPECT_EQ(TextEncoding::System().CaseVariants(0x9F), (Names{"\x9F", "\xFF"}));
-    EXPECT_EQ(TextEncoding::System().CaseVariants(0x81), Names{"\x81"});
+    const struct {
+        std::string content;
+        std::string phrase;
+        Verdict sensitive;
+        Verdict insensitive;
+    } cases[] = {
+        {"Notes: une \xC9"
+         "cole",
+         "éCOLE", Verdict::Lacks, Verdict::Contains},
+        {"Notes: une école", "ÉCOLE", Verdict::Lacks, Verdict::Contains},
+        {"Notes: Ωμέγα", "ΩΜΈΓΑ", Verdict::Lacks, Verdict::Contains},
+        {"Notes: ?????", "Ωμέγα", Verdict::Lacks, Verdict::Lacks},  // no '?' for missing letters
+    };
+    for (const auto& [content, phrase, sensitive, insensitive] : cases) {
+        const std::string path = dir.WriteFile("notes.txt", content);
+        EXPECT_EQ(VerdictOf(path, PhraseMatcher(phrase, CaseMode::Sensitive)), sensitive) << phrase;
+        EXPECT_EQ(VerdictOf(path, PhraseMatcher(phrase, CaseMode::Insensitive)), insensitive)
+            << phrase;
+    }
+    EXPECT_EQ(TextEncoding::System().Spellings(U'Ÿ', CaseMode::Insensitive),
+              (Names{"\x9F", "\xFF"}));
+    EXPECT_EQ(DecodeListFile("/\xC9"
+                             "cole.txt"),
+              "/École.txt");
+    EXPECT_EQ(RenderResultsFile(Names{"/École.txt"}),
+              "/\xC9"
+              "cole.txt\r\n");
+    EXPECT_EQ(RenderResultsFile(Names{"/École.txt", "/Ωμέγα.txt"}),
+              "\xEF\xBB\xBF/École.txt\r\n/Ωμέγα.txt\r\n");
 }
 
 }  // namespace

@@ -76,5 +76,30 @@ TEST(ForEachListFileLine, EndsLinesAtCrCrLfAndLf) {
         EXPECT_EQ(ListFileLines(content), entries) << ::testing::PrintToString(content);
 }
 
+TEST(DecodeListFile, ReadsByTheByteOrderMarkThenAsUtf8ThenInTheCodePage) {
+    const TextEncoding utf8 = TextEncoding::Utf8();
+    std::vector<CodePageCharacter> latinCharacters = {{"\xE9", U'é'}};
+    for (char32_t c = 0; c < 0x80; ++c) latinCharacters.push_back({std::string(1, char(c)), c});
+    const TextEncoding latin = TextEncoding::CodePage(latinCharacters);
+    const struct {
+        std::string content;
+        const TextEncoding& encoding;
+        Paths entries;
+    } cases[] = {
+        {"\xEF\xBB\xBF/é\r\n/b", latin, {"/é", "/b"}},
+        {"\xFF\xFE/\0\xA9\x03\r\0\n\0b\0"s, utf8, {"/Ω", "b"}},
+        {"\xFE\xFF\0/\x03\xA9\0\r\0\n\0b"s, latin, {"/Ω", "b"}},
+        {"\xFF\xFE\x3D\xD8\x00\xDE\n\0"s, utf8, {"😀", ""}},
+        {"\xFF\xFEx"s, utf8, {"\uFFFD"}},
+        {"/é.t\r\n/中", latin, {"/é.t", "/中"}},
+        {"/\xE9.t\r\n", latin, {"/é.t"}},
+        {"/\xE9.t\r\n", utf8, {"/\xE9.t"}},
+    };
+    for (const auto& [content, encoding, entries] : cases) {
+        EXPECT_EQ(ListFileLines(DecodeListFile(content, encoding)), entries)
+            << ::testing::PrintToString(content);
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -73,7 +73,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 "A\xFF"
                                 "B",
                                 true, false},
-                      MatchCase{"TruncatedSequenceIsNotFolded", "\xE3", "\xC3", true, true}),
+                      MatchCase{"TruncatedSequenceIsNotFolded", "\xE3", "\xC3", true, true},
+                      MatchCase{"GreekInText", "Το Ωμέγα.", "Ωμέγα", false, false},
+                      MatchCase{"GreekInCapitals", "ΤΟ ΩΜΈΓΑ", "Ωμέγα", true, false},
+                      MatchCase{"GreekAbsent", "Ωμέγ α", "Ωμέγα", true, true},
+                      MatchCase{"CyrillicInText", "Привет, мир!", "мир", false, false},
+                      MatchCase{"CyrillicAbsent", "Привет, МОР!", "мир", true, true},
+                      MatchCase{"ChineseInText", "这是中文文本", "中文", false, false},
+                      MatchCase{"ChineseAbsent", "这是中国文本", "中文", true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Texts are built from tokens, each a character with its case class, so a
@@ -182,21 +189,52 @@ TEST(PhraseMatcher, FindsPhraseAroundVectorBoundaries) {
     }
 }
 
+using CodePageTable = std::vector<CodePageCharacter>;
+
+CodePageTable WithAscii(CodePageTable table) {
+    for (char32_t c = 0; c < 0x80; ++c) table.push_back({std::string(1, char(c)), c});
+    return table;
+}
+
 // Windows-1252: Latin-1 but for 0x80..0x9F, where it has letters of its own
 // and five bytes without a character (left as their C1 control here).
-std::array<char32_t, 256> Windows1252() {
+CodePageTable Windows1252() {
     static constexpr char32_t kHighControls[32] = {
         0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021, 0x2C6,  0x2030, 0x160,
         0x2039, 0x152,  0x8D,   0x17D,  0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
-    std::array<char32_t, 256> characters{};
-    for (std::size_t byte = 0; byte < characters.size(); ++byte) characters[byte] = char32_t(byte);
-    std::copy(std::begin(kHighControls), std::end(kHighControls), characters.begin() + 0x80);
-    return characters;
+    CodePageTable table = WithAscii({});
+    for (char32_t byte = 0x80; byte < 0x100; ++byte)
+        table.push_back(
+            {std::string(1, char(byte)), byte < 0xA0 ? kHighControls[byte - 0x80] : byte});
+    return table;
+}
+
+// The letters of Windows-1253: capitals at 0xC1..0xDB (0xD2 has none), small
+// letters at 0xDC..0xFE, capitals with tonos at 0xA2 and 0xB8..0xBF.
+CodePageTable Windows1253Letters() {
+    CodePageTable table = WithAscii({{"\xA2", 0x386}});
+    for (char32_t byte = 0xB8; byte <= 0xFE; ++byte) {
+        if (byte != 0xBB && byte != 0xBD && byte != 0xD2)
+            table.push_back({std::string(1, char(byte)), byte + 0x2D0});
+    }
+    return table;
+}
+
+// A few characters of a double-byte code page (as Windows-936 spells them),
+// 中 with a second spelling as some code pages have.
+CodePageTable DoubleByteSample() {
+    return WithAscii({{"\xD6\xD0", U'中'},
+                      {"\xCE\xC4", U'文'},
+                      {"\xFA\x40", U'中'},
+                      {"\xA3\xC1", U'Ａ'},
+                      {"\xA3\xE1", U'ａ'},
+                      {"\xA6\xB8", U'Ω'},
+                      {"\xA6\xD8", U'ω'}});
 }
 
 TEST(PhraseMatcher, FoldsTheLettersOfASingleByteCodePage) {
-    const TextEncoding windows1252 = TextEncoding::SingleByte(Windows1252());
+    const TextEncoding windows1252 = TextEncoding::CodePage(Windows1252());
     const struct {
         std::string text;
         std::string phrase;
@@ -204,16 +242,14 @@ TEST(PhraseMatcher, FoldsTheLettersOfASingleByteCodePage) {
     } cases[] = {
         {"une \xC9"
          "cole",
-         "\xE9"
-         "COLE",
-         false},                                  // E and e with acute
-        {"\x9F", "\xFF", false},                  // Y and y with diaeresis, bits apart
-        {"\x8A\x8C\x8E", "\x9A\x9C\x9E", false},  // S and Z with caron, OE, and their small
-        {"\xD7", "\xF7", true},                   // times and divide are no letters
-        {"\xDF", "SS", true},                     // sharp s stays one letter
-        {"\xB5", "\x95", true},                   // micro has no capital here
+         "éCOLE", false},                // E and e with acute
+        {"\x9F", "ÿ", false},            // Y and y with diaeresis, bits apart
+        {"\x8A\x8C\x8E", "šœž", false},  // S and Z with caron, OE, and their small
+        {"\xD7", "÷", true},             // times and divide are no letters
+        {"\xDF", "SS", true},            // sharp s stays one letter
+        {"\xB5", "μ", true},             // mu, which micro folds to, has no byte here
         {"QUARTERLY", "quarterly", false},
-        {"\xC3\xA9", "\xC3\x89", true},  // the UTF-8 of e and E with acute are other letters
+        {"\xC3\xA9", "É", false},  // the UTF-8 form is searched too
     };
     for (const auto& [text, phrase, lacks] : cases) {
         EXPECT_EQ(PhraseMatcher(phrase, CaseMode::Insensitive, windows1252).LacksPhrase(text),
@@ -223,6 +259,38 @@ TEST(PhraseMatcher, FoldsTheLettersOfASingleByteCodePage) {
         EXPECT_TRUE(PhraseMatcher(phrase, CaseMode::Sensitive, windows1252).LacksPhrase(text))
             << ::testing::PrintToString(phrase);
     }
+}
+
+TEST(PhraseMatcher, FindsThePhraseInACodePageWhereItHasEveryCharacter) {
+    const TextEncoding greek = TextEncoding::CodePage(Windows1253Letters());
+    const TextEncoding doubleByte = TextEncoding::CodePage(DoubleByteSample());
+    const struct {
+        const TextEncoding& encoding;
+        std::string text;
+        std::string phrase;
+        bool lacksSensitive;
+        bool lacksInsensitive;
+    } cases[] = {
+        {greek, "\xD9\xEC\xDD\xE3\xE1", "Ωμέγα", false, false},
+        {greek, "\xD9\xCC\xB8\xC3\xC1", "Ωμέγα", true, false},  // ΩΜΈΓΑ: έ and Έ bits apart
+        {greek, "\xD9\xEC\xDD\xE3 \xE1", "Ωμέγα", true, true},
+        {greek, "\xF3\xEF\xF6\xEF\xF2", "ΣΟΦΟΣ", true, false},      // σ, ς and Σ
+        {greek, "\xD9\xEC\xDD\xE3\xE1 ?", "Ωμέγα 中", true, true},  // 中 has no byte here
+        {doubleByte, "ab\xD6\xD0\xCE\xC4", "中文", false, false},
+        {doubleByte, "\xFA\x40\xCE\xC4", "中文", false, false},
+        {doubleByte, "\xD6\xD0\xD6\xD0", "中文", true, true},
+        {doubleByte, "x\xA3\xC1", "ａ", true, false},
+        {doubleByte, "x\xA6\xB8y", "ω", true, false},
+    };
+    for (const auto& [encoding, text, phrase, lacksSensitive, lacksInsensitive] : cases) {
+        EXPECT_EQ(PhraseMatcher(phrase, CaseMode::Sensitive, encoding).LacksPhrase(text),
+                  lacksSensitive)
+            << phrase << " in " << ::testing::PrintToString(text);
+        EXPECT_EQ(PhraseMatcher(phrase, CaseMode::Insensitive, encoding).LacksPhrase(text),
+                  lacksInsensitive)
+            << phrase << " in " << ::testing::PrintToString(text);
+    }
+    EXPECT_EQ(PhraseMatcher("中文", CaseMode::Sensitive, doubleByte).Length(), 6u);
 }
 
 }  // namespace

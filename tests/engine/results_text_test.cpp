@@ -16,6 +16,33 @@ TEST(RenderResultsFile, EndsEveryLineWithCrLf) {
     EXPECT_EQ(RenderResultsFile(Entries{}), "");
 }
 
+TEST(RenderResultsFile, IsInTheCodePageWhenEveryEntryFitsElseUtf8WithAMark) {
+    const TextEncoding utf8 = TextEncoding::Utf8();
+    const TextEncoding latin = TextEncoding::CodePage(
+        std::vector<CodePageCharacter>{{"/", U'/'}, {"a", U'a'}, {"\xE9", U'é'}});
+    const struct {
+        Entries entries;
+        const TextEncoding& encoding;
+        std::string file;
+    } cases[] = {
+        {{"/a", "/é"}, latin, "/a\r\n/\xE9\r\n"},
+        {{"/é", "/Ω", "/a"}, latin, "\xEF\xBB\xBF/é\r\n/Ω\r\n/a\r\n"},
+        {{"/a", "/\xED\xB0\x80"}, latin, "\xEF\xBB\xBF/a\r\n/\xED\xB0\x80\r\n"},
+        {{"/é", "/Ω", "/\xE9"}, utf8, "/é\r\n/Ω\r\n/\xE9\r\n"},
+        {{}, latin, ""},
+    };
+    for (const auto& [entries, encoding, file] : cases)
+        EXPECT_EQ(RenderResultsFile(entries, encoding), file) << ::testing::PrintToString(entries);
+
+    // Rendered in parts, an entry of the last part decides for the first too.
+    ResultsFileText inParts(latin);
+    const Entries first = {"/a"}, last = {"/Ω"};
+    inParts.Admit(first);
+    inParts.Admit(last);
+    EXPECT_EQ(std::string(inParts.Start()) + inParts.Render(first) + inParts.Render(last),
+              "\xEF\xBB\xBF/a\r\n/Ω\r\n");
+}
+
 std::string ClipboardText(const Entries& entries) {
     return RenderClipboardLines(entries, ClipboardColumnWidth(entries));
 }

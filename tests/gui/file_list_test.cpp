@@ -219,13 +219,20 @@ TEST_F(FileListTest, ListFilesAddEveryLineAsWritten) {
     files.Write("lf.lst", "/test/1.txt\n  blanks kept \n");
     files.Write("mixed.lst", "a\r\n\r\nb\rc\nd");
     files.Write("accented.lst", FileTextOf(QStringLiteral("/école.txt\r\n")));
-    answerer.QueueFileChoice(
-        {{files.Path(), "\"crlf.lst\" \"lf.lst\" \"mixed.lst\" \"accented.lst\""}});
+    const QString unicode = QStringLiteral("/Ωμέγα.txt\r\n/中文.txt");
+    files.Write("unicode.lst",
+                "\xFF\xFE" +
+                    QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2));
+    files.Write("utf8.lst", QStringLiteral("/Привет.txt").toUtf8());
+    answerer.QueueFileChoice({{files.Path(),
+                               "\"crlf.lst\" \"lf.lst\" \"mixed.lst\" \"accented.lst\" "
+                               "\"unicode.lst\" \"utf8.lst\""}});
     Click(form.PushButton8);
 
-    EXPECT_THAT(Entries(),
-                ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt", "  blanks kept ", "", "a",
-                            "", "b", "c", "d", QStringLiteral("/école.txt")));
+    EXPECT_THAT(Entries(), ElementsAre("/test/1.txt", "/test/2.txt", "/test/1.txt",
+                                       "  blanks kept ", "", "a", "", "b", "c", "d",
+                                       QStringLiteral("/école.txt"), QStringLiteral("/Ωμέγα.txt"),
+                                       QStringLiteral("/中文.txt"), QStringLiteral("/Привет.txt")));
     EXPECT_THAT(answerer.Texts(), ElementsAre(kListFileFormatShown));
     EXPECT_THAT(answerer.DialogTitles(),
                 ElementsAre("Add File(s) - Hold Ctrl to select multiple files"));

@@ -21,6 +21,7 @@ namespace tarnwick::test {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 const QString kCopiedText = QStringLiteral(
@@ -80,18 +81,36 @@ TEST_F(ResultsTest, DeleteKeyDoubleClickAndClearRemoveResults) {
     EXPECT_EQ(form.ListView2->HeaderText(), QStringLiteral("Results"));
 }
 
+// In the system's 8-bit text when every name fits it, else in UTF-8; a list
+// file load gives the names back.
 TEST_F(ResultsTest, SavesOneLinePerResultEndedByCrLf) {
-    const QString accented = QStringLiteral("/école.txt"), greek = QStringLiteral("/Ωμέγα.txt");
-    AddEntries(*form.ListView2, {"/a.txt", "/b c.txt", accented, greek});
-    const QString path = files.PathOf("results");
-    Save(path);
-
-    EXPECT_EQ(Contents(path), "/a.txt\r\n/b c.txt\r\n" + FileTextOf(accented) + "\r\n" +
-                                  FileTextOf(greek) + "\r\n");
+    const QString accented = QStringLiteral("/école.txt");
+    const struct {
+        std::vector<QString> results;
+        QByteArray file;
+    } cases[] = {
+        {{"/a.txt", "/b c.txt", accented},
+         "/a.txt\r\n/b c.txt\r\n" + FileTextOf(accented) + "\r\n"},
+        {{accented, "/Ωμέγα.txt", "/Привет.txt", "/中文.txt"},
+         Utf8FileTextOf(accented + "\r\n/Ωμέγα.txt\r\n/Привет.txt\r\n/中文.txt\r\n")},
+    };
+    for (const auto& [results, file] : cases) {
+        form.ListView2->Clear();
+        AddEntries(*form.ListView2, results);
+        Save(files.PathOf(QString::number(results.size())));
+        EXPECT_EQ(Contents(files.PathOf(QString::number(results.size()))), file);
+    }
     EXPECT_THAT(answerer.Seen(), IsEmpty());
-    EXPECT_THAT(answerer.DialogTitles(), ElementsAre("Save"));
+    EXPECT_THAT(answerer.DialogTitles(), ElementsAre("Save", "Save"));
     EXPECT_EQ(form.Pointer().State(), PointerState::Default);
     EXPECT_EQ(Results().size(), 4u);
+
+    for (const auto& [results, file] : cases) {
+        form.ListView1->Clear();
+        answerer.QueueFileChoice({{files.Path(), QString::number(results.size())}});
+        Click(form.PushButton8);
+        EXPECT_THAT(form.ListView1->Entries(), ElementsAreArray(results));
+    }
 }
 
 TEST_F(ResultsTest, OverwriteNeedsAYesAndAnEmptyListGivesAnEmptyFile) {
@@ -282,7 +301,13 @@ TEST_F(ResultsTest, CopyPadsEveryLineToTheLongestAndEndsItWithATab) {
     Click(form.PushButton4);
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QStringLiteral("C:\\a.txt   \t\r\nC:\\bb\\c.txt\t\r\nC:\\\u00e9t\u00e9     \t\r\n"));
-    EXPECT_THAT(answerer.Texts(), ElementsAre(kCopiedText, kCopiedText));
+
+    form.ListView2->Clear();
+    AddEntries(*form.ListView2, {"/Ωμέγα", "/Привет", "/中文.txt"});
+    Click(form.PushButton4);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("/Ωμέγα \t\r\n/Привет\t\r\n/中文.txt\t\r\n"));
+    EXPECT_THAT(answerer.Texts(), ElementsAre(kCopiedText, kCopiedText, kCopiedText));
     EXPECT_EQ(answerer.Seen()[0].title, QStringLiteral("Tarnwick"));
 }
 

@@ -145,19 +145,23 @@ TEST_F(SearchRunTest, FindingsKeepTheOrderOfTheEntriesWhateverFinishesFirst) {
 }
 
 TEST_F(SearchRunTest, CaseModeAndSpacesDecideTheMatch) {
-    // File text is in the system's 8-bit encoding.
+    // The French text is in the system's 8-bit encoding, the Greek in UTF-8.
     const QString upper =
         Write(QStringLiteral("upper.txt"), QStringLiteral("Le mot ÉCOLE est ici").toLocal8Bit());
     const QString spaced =
         Write(QStringLiteral("spaced.txt"), QStringLiteral("word école").toLocal8Bit());
-    entries = {upper, spaced};
+    const QString greek =
+        Write(QStringLiteral("greek.txt"), QStringLiteral("Le mot ΩΜΈΓΑ").toUtf8());
+    entries = {upper, spaced, greek};
     const struct {
         QString phrase;
         CaseMode mode;
         std::vector<QString> lacking;
-    } cases[] = {{QStringLiteral("école"), CaseMode::Sensitive, {upper}},
-                 {QStringLiteral("école"), CaseMode::Insensitive, {}},
-                 {QStringLiteral(" école "), CaseMode::Insensitive, {spaced}}};
+    } cases[] = {{QStringLiteral("école"), CaseMode::Sensitive, {upper, greek}},
+                 {QStringLiteral("école"), CaseMode::Insensitive, {greek}},
+                 {QStringLiteral(" école "), CaseMode::Insensitive, {spaced, greek}},
+                 {QStringLiteral("ωμέγα"), CaseMode::Sensitive, {upper, spaced, greek}},
+                 {QStringLiteral("ωμέγα"), CaseMode::Insensitive, {upper, spaced}}};
     for (const auto& [searched, mode, lacking] : cases) {
         sink.lacking.clear();
         Search(searched, mode);

@@ -11,10 +11,15 @@ namespace tarnwick::test {
 // Windows a file with the system attribute.
 bool MakeSystemFile(const QString& path);
 
-// text as list files and results files hold it: on POSIX in the locale's
-// encoding, UTF-8; on Windows in the ANSI code page, where a character that
-// the code page lacks becomes the code page's default character.
+// text in the system's 8-bit encoding, as list files and results files hold
+// it when it fits: on POSIX in the locale's encoding, UTF-8; on Windows in the
+// ANSI code page, where a character that the code page lacks becomes the code
+// page's default character.
 QByteArray FileTextOf(const QString& text);
+
+// text as a results file holds it when it does not fit the system's 8-bit
+// encoding: on POSIX UTF-8 as ever; on Windows UTF-8 behind a byte-order mark.
+QByteArray Utf8FileTextOf(const QString& text);
 
 // The system's reason for a path whose folder does not exist.
 std::string NoSuchFolderReason();

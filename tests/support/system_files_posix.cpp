@@ -19,6 +19,10 @@ QByteArray FileTextOf(const QString& text) {
     return text.toUtf8();
 }
 
+QByteArray Utf8FileTextOf(const QString& text) {
+    return text.toUtf8();
+}
+
 std::string NoSuchFolderReason() {
     return std::strerror(ENOENT);
 }

@@ -27,6 +27,10 @@ QByteArray FileTextOf(const QString& text) {
     return bytes;
 }
 
+QByteArray Utf8FileTextOf(const QString& text) {
+    return "\xEF\xBB\xBF" + text.toUtf8();
+}
+
 std::string NoSuchFolderReason() {
     return DescribeSystemError(ERROR_PATH_NOT_FOUND);
 }
