@@ -262,6 +262,20 @@ MemoryOnlyRefusals& MemoryOnlyReadRefusals() {
     return refusals;
 }
 
+// The file system of fd refused: it is looked up now, once per file system,
+// rather than kept for every file opened.
+void RememberMemoryOnlyRefusal(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0) MemoryOnlyReadRefusals().Remember(info.st_dev);
+}
+
+// What a ReadableFile keeps between reads, in its m_systemState.
+enum ReadState : std::uint8_t {
+    kAskMemoryFirst = 1,   // each read first asks for what is in memory only
+    kMemoryAnswered = 2,   // the file system told whether the data was in memory
+    kWaitedOnStorage = 4,  // a read had to wait for the storage
+};
+
 }  // namespace
 
 std::size_t DriveRootLength(std::string_view) {
@@ -367,13 +381,20 @@ Expected<ReadableFile> ReadableFile::Open(const std::string& path) {
     if (fstat(fd, &info) != 0) return file.Error("read", errno);
     file.m_regular = S_ISREG(info.st_mode);
     file.m_size = static_cast<std::uint64_t>(info.st_size);
-    file.m_device = static_cast<std::uint64_t>(info.st_dev);
-    file.m_askMemoryFirst = !MemoryOnlyReadRefusals().Refused(info.st_dev);
+    if (!MemoryOnlyReadRefusals().Refused(info.st_dev)) file.m_systemState = kAskMemoryFirst;
     return Expected<ReadableFile>(std::move(file));
 }
 
 ReadableFile::~ReadableFile() {
     if (m_handle != kNoHandle) close(static_cast<int>(m_handle));
+}
+
+bool ReadableFile::WaitedOnStorage() const {
+    return (m_systemState & kWaitedOnStorage) != 0;
+}
+
+bool ReadableFile::ToldWhetherInMemory() const {
+    return (m_systemState & kMemoryAnswered) != 0;
 }
 
 // Until a read had to wait, each read first asks for only what is in memory,
@@ -383,18 +404,19 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
     while (done < count) {
         const int fd = static_cast<int>(m_handle);
         iovec rest{into + done, count - done};
-        ssize_t got = m_askMemoryFirst ? preadv2(fd, &rest, 1, -1, RWF_NOWAIT) : -1;
-        if (!m_askMemoryFirst || (got < 0 && errno != EINTR)) {
+        const bool askMemoryFirst = (m_systemState & kAskMemoryFirst) != 0;
+        ssize_t got = askMemoryFirst ? preadv2(fd, &rest, 1, -1, RWF_NOWAIT) : -1;
+        if (!askMemoryFirst || (got < 0 && errno != EINTR)) {
             // EAGAIN: not in memory; any other failure: the file system cannot tell.
-            if (m_askMemoryFirst && errno == EAGAIN) {
-                m_waitedOnStorage = m_memoryAnswered = true;
-            } else if (m_askMemoryFirst) {
-                MemoryOnlyReadRefusals().Remember(static_cast<dev_t>(m_device));
+            if (askMemoryFirst && errno == EAGAIN) {
+                m_systemState |= kWaitedOnStorage | kMemoryAnswered;
+            } else if (askMemoryFirst) {
+                RememberMemoryOnlyRefusal(fd);
             }
-            m_askMemoryFirst = false;
+            m_systemState &= ~kAskMemoryFirst;
             got = readv(fd, &rest, 1);
         } else if (got >= 0) {
-            m_memoryAnswered = true;
+            m_systemState |= kMemoryAnswered;
         }
         if (got == 0) break;
         if (got < 0) {

@@ -375,6 +375,15 @@ ReadableFile::~ReadableFile() {
     if (m_handle != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
+// Reads here never ask for what is in memory only: the system cannot tell.
+bool ReadableFile::WaitedOnStorage() const {
+    return false;
+}
+
+bool ReadableFile::ToldWhetherInMemory() const {
+    return false;
+}
+
 Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
