@@ -1,0 +1,40 @@
+#pragma once
+
+// The Windows helpers that the file-system layer's Windows sources share;
+// internal to the engine.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// The engine's UTF-8 (lone surrogates included) of a UTF-16 text; defined
+// for wchar_t and char16_t.
+template <typename Unit>
+std::string Utf8Of(std::basic_string_view<Unit> text);
+
+// The path as the wide API takes it; nothing when the system cannot take it
+// (a malformed sequence or a NUL), with the reason in lastError.
+std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError);
+
+// A system error as the engine's errors carry it.
+int CodeOf(DWORD error);
+
+struct Attributes {
+    DWORD bits = 0;
+    DWORD error = ERROR_SUCCESS;
+    bool Found() const { return error == ERROR_SUCCESS; }
+    bool Has(DWORD bit) const { return (bits & bit) != 0; }
+};
+
+// The attributes of the entry at path itself.
+Attributes OwnAttributes(const std::string& path);
+
+// The attributes of what path names, following a reparse point to its
+// target.
+Attributes TargetAttributes(const std::string& path);
+
+}  // namespace tarnwick
