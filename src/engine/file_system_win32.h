@@ -20,6 +20,11 @@ std::string Utf8Of(std::basic_string_view<Unit> text);
 // (a malformed sequence or a NUL), with the reason in lastError.
 std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError);
 
+// A path the system gave, as it is shown and handed back: without the prefix
+// that lifts the length limit, "\\?\C:\a" as "C:\a" and
+// "\\?\UNC\server\share\a" as "\\server\share\a".
+std::string ShownPath(std::wstring_view systemPath);
+
 // A system error as the engine's errors carry it.
 int CodeOf(DWORD error);
 
