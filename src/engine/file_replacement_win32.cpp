@@ -285,7 +285,7 @@ Expected<void> FileReplacement::NewFile::ReplaceTarget(const std::wstring& wideN
 }
 
 // The system removes the new files itself: they are marked for deletion
-// until they take the old files' places.
+// until just before they take the old files' places.
 void RemoveUnfinishedReplacements() {}
 
 }  // namespace tarnwick
