@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,14 +15,21 @@ namespace tarnwick {
 // file it points to is replaced and the link stays. Every failure names the
 // file and gives the system's reason.
 //
+// A new file that has a name of its own is named ".tarnwick-<process id>-<n>",
+// whatever the length of the target's name.
+//
 // Where the file system allows, the new file has no name until it is
 // complete, so nothing is left behind when the process ends midway. While it
 // has a name (on other file systems the whole time, else only between being
 // linked in and renamed), SIGTERM, SIGINT and SIGHUP remove it before they
 // end the process; SIGKILL, or an exit that runs no destructor, leaves it.
-// On Windows the new file has a name but is marked for deletion until it
-// takes the old one's place, so the system removes it however the process
-// ends.
+//
+// On Windows the new file is marked for deletion until just before it takes
+// the old one's place, so the system removes it however the process ends
+// until then. An existing file is replaced with its security, streams and
+// creation time kept (as far as the user may set them); a process that ends
+// in the moment between leaves the new file, which a later save into the same
+// folder removes once no process of its id runs.
 class FileReplacement {
 public:
     // Fails when path cannot be written: its folder refuses a new file, or
@@ -40,21 +48,13 @@ public:
     Expected<void> Commit();
 
 private:
-    FileReplacement(std::string path, std::string target)
-        : m_path(std::move(path)), m_target(std::move(target)) {}
+    // The new file, the file it replaces and what the system needs of them:
+    // each system's source defines it.
+    struct NewFile;
 
-    Expected<void> OpenNewFile();
-    Expected<void> LinkNewFile();
-    // Removes the name the new file has of its own, if any.
-    void RemoveNewName();
-    // Called once the new file's own name became the target's.
-    void ForgetNewName();
+    explicit FileReplacement(std::unique_ptr<NewFile> newFile);
 
-    std::string m_path;     // as the user named it, for the messages
-    std::string m_target;   // the file replaced: path, or where its link points
-    std::string m_newPath;  // the new file's name while it has one of its own
-    int m_fd = -1;
-    int m_removalSlot = -1;  // where a signal handler finds m_newPath
+    std::unique_ptr<NewFile> m_newFile;
 };
 
 // Removes the named new files of the saves under way, for a process about to

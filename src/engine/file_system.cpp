@@ -95,20 +95,14 @@ ReadableFile::ReadableFile(ReadableFile&& other) noexcept
       m_handle(std::exchange(other.m_handle, kNoHandle)),
       m_regular(other.m_regular),
       m_size(other.m_size),
-      m_device(other.m_device),
-      m_askMemoryFirst(other.m_askMemoryFirst),
-      m_memoryAnswered(other.m_memoryAnswered),
-      m_waitedOnStorage(other.m_waitedOnStorage) {}
+      m_systemState(other.m_systemState) {}
 
 ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
     std::swap(m_path, other.m_path);
     std::swap(m_handle, other.m_handle);
     std::swap(m_regular, other.m_regular);
     std::swap(m_size, other.m_size);
-    std::swap(m_device, other.m_device);
-    std::swap(m_askMemoryFirst, other.m_askMemoryFirst);
-    std::swap(m_memoryAnswered, other.m_memoryAnswered);
-    std::swap(m_waitedOnStorage, other.m_waitedOnStorage);
+    std::swap(m_systemState, other.m_systemState);
     return *this;
 }
 

@@ -3,19 +3,14 @@
 // UTF-16 name of the system converts losslessly both ways.
 #include "engine/file_system_win32.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <optional>
-#include <random>
 #include <string>
 #include <utility>
 
 #include "engine/case_fold.h"
-#include "engine/file_replacement.h"
 #include "engine/file_system.h"
 #include "engine/readable_file.h"
 
@@ -57,6 +52,8 @@ bool AppendUtf16(std::string_view path, std::u16string& text) {
     return wellFormed;
 }
 
+}  // namespace
+
 template <typename Unit>
 std::string Utf8Of(std::basic_string_view<Unit> text) {
     std::string out;
@@ -96,13 +93,6 @@ std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError) {
 int CodeOf(DWORD error) {
     return static_cast<int>(error);
 }
-
-struct Attributes {
-    DWORD bits = 0;
-    DWORD error = ERROR_SUCCESS;
-    bool Found() const { return error == ERROR_SUCCESS; }
-    bool Has(DWORD bit) const { return (bits & bit) != 0; }
-};
 
 // The attributes of the entry at path itself.
 Attributes OwnAttributes(const std::string& path) {
@@ -147,6 +137,11 @@ Attributes TargetAttributes(const std::string& path) {
     return attributes;
 }
 
+template std::string Utf8Of(std::basic_string_view<wchar_t> text);
+template std::string Utf8Of(std::basic_string_view<char16_t> text);
+
+namespace {
+
 EntryAttributes EntryAttributesOf(DWORD bits) {
     const auto has = [bits](DWORD bit) { return (bits & bit) != 0; };
     EntryType type = EntryType::Other;
@@ -170,77 +165,6 @@ struct FindCloser {
     HANDLE handle;
     ~FindCloser() { FindClose(handle); }
 };
-
-// The file that a link at path points to, or path itself.
-std::string ReplacedTarget(const std::string& path) {
-    if (!OwnAttributes(path).Has(FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    DWORD error = ERROR_SUCCESS;
-    const auto wide = WidePath(path, error);
-    const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return path;
-    wchar_t target[MAX_PATH * 4];
-    const DWORD length = GetFinalPathNameByHandleW(handle, target, std::size(target), 0);
-    CloseHandle(handle);
-    if (length == 0 || length >= std::size(target)) return path;
-    std::wstring_view resolved(target, length);
-    // The system names the file with the prefix that lifts the path length
-    // limit: the path is shown without it.
-    constexpr std::wstring_view kLongPathPrefix = L"\\\\?\\";
-    if (resolved.starts_with(kLongPathPrefix)) resolved.remove_prefix(kLongPathPrefix.size());
-    return Utf8Of(resolved);
-}
-
-// Whether the system removes the file when its last handle closes, as it
-// does when the process ends, however it ends.
-bool MarkForDeletion(HANDLE handle, bool marked) {
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = marked;
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
-                                      sizeof disposition) != 0;
-}
-
-// A new file beside target that nothing had: CREATE_NEW never takes over an
-// existing one. It is marked for deletion until it takes the old one's place,
-// so a process that ends midway leaves nothing; a file system that refuses
-// the mark leaves the name to the destructor. Writes go through to the disk,
-// so the flush at the end has little left to do. Gives a C runtime
-// descriptor of it, as POSIX would.
-int CreateNewFileBeside(const std::string& target, DWORD attributes, std::string& newPath,
-                        DWORD& error) {
-    static std::atomic<unsigned> counter{std::random_device{}()};
-    constexpr int kAttempts = 100;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        newPath = target + ".tarnwick-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  std::to_string(counter.fetch_add(1));
-        const auto wide = WidePath(newPath, error);
-        if (!wide) return -1;
-        const HANDLE handle = CreateFileW(
-            wide->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-            (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_WRITE_THROUGH, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            static_cast<void>(MarkForDeletion(handle, true));
-            const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-            if (fd < 0) {
-                error = ERROR_TOO_MANY_OPEN_FILES;
-                CloseHandle(handle);
-            }
-            return fd;
-        }
-        error = GetLastError();
-        if (error != ERROR_FILE_EXISTS) return -1;
-    }
-    return -1;
-}
-
-void DeleteNewFile(const std::string& newPath) {
-    DWORD error = ERROR_SUCCESS;
-    if (const auto wide = WidePath(newPath, error)) DeleteFileW(wide->c_str());
-}
-
-// The attributes of an old file that its replacement keeps.
-constexpr DWORD kKeptAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 }  // namespace
 
@@ -431,6 +355,15 @@ ReadableFile::~ReadableFile() {
     if (m_handle != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
+// Reads here never ask for what is in memory only: the system cannot tell.
+bool ReadableFile::WaitedOnStorage() const {
+    return false;
+}
+
+bool ReadableFile::ToldWhetherInMemory() const {
+    return false;
+}
+
 Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
@@ -444,77 +377,11 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
     return done;
 }
 
-Expected<FileReplacement> FileReplacement::Begin(const std::string& path) {
-    if (const int refusal = PathRefusal(path)) return FileError("create", path, refusal);
-    FileReplacement replacement(path, ReplacedTarget(path));
-    const Attributes existing = TargetAttributes(replacement.m_target);
-    if (existing.Found()) {
-        if (existing.Has(FILE_ATTRIBUTE_DIRECTORY) || existing.Has(FILE_ATTRIBUTE_SYSTEM))
-            return FileError("write", path, ERROR_INVALID_FUNCTION, "not a regular file");
-        if (existing.Has(FILE_ATTRIBUTE_READONLY))
-            return FileError("write", path, ERROR_ACCESS_DENIED);
-    }
-    DWORD error = ERROR_SUCCESS;
-    const DWORD kept = existing.Found() ? existing.bits & kKeptAttributes : 0;
-    replacement.m_fd =
-        CreateNewFileBeside(replacement.m_target, kept, replacement.m_newPath, error);
-    if (replacement.m_fd < 0) return FileError("create", path, CodeOf(error));
-    return Expected<FileReplacement>(std::move(replacement));
-}
-
-FileReplacement::FileReplacement(FileReplacement&& other) noexcept
-    : m_path(std::move(other.m_path)),
-      m_target(std::move(other.m_target)),
-      m_newPath(std::move(other.m_newPath)),
-      m_fd(std::exchange(other.m_fd, -1)) {}
-
-FileReplacement::~FileReplacement() {
-    if (m_fd >= 0) {
-        _close(m_fd);
-        DeleteNewFile(m_newPath);
-    }
-}
-
-Expected<void> FileReplacement::Write(std::string_view bytes) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
-    while (!bytes.empty()) {
-        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), wanted, &written, nullptr))
-            return FileError("write", m_path, CodeOf(GetLastError()));
-        bytes.remove_prefix(written);
-    }
-    return {};
-}
-
-Expected<void> FileReplacement::Commit() {
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
-    if (!FlushFileBuffers(handle)) return FileError("write", m_path, CodeOf(GetLastError()));
-    // Should the mark stay, the file goes with the close and the move below
-    // fails: the old file is kept and the failure reported.
-    static_cast<void>(MarkForDeletion(handle, false));
-    _close(std::exchange(m_fd, -1));
-    DWORD error = ERROR_SUCCESS;
-    const auto wideNew = WidePath(m_newPath, error);
-    const auto wideTarget = WidePath(m_target, error);
-    if (!MoveFileExW(wideNew->c_str(), wideTarget->c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-        DeleteNewFile(m_newPath);
-        return FileError("replace", m_path, CodeOf(error));
-    }
-    return {};
-}
-
 std::string ContainingFolder(const std::string& path) {
     const std::size_t separator = path.find_last_of("\\/");
     if (separator == std::string::npos) return ".";
     const std::size_t root = DriveRootLength(path);
     return separator < root ? path.substr(0, root) : path.substr(0, std::max(separator, root));
 }
-
-// The system removes the new files itself: they are marked for deletion
-// until they take the old files' places.
-void RemoveUnfinishedReplacements() {}
 
 }  // namespace tarnwick

@@ -29,10 +29,10 @@ public:
     Expected<std::size_t> Read(char* into, std::size_t count);
 
     // Whether a read had to wait for the storage: the data was not in memory.
-    bool WaitedOnStorage() const { return m_waitedOnStorage; }
+    bool WaitedOnStorage() const;
     // Whether the file system told if the data was in memory; where it did
     // not (shares, FUSE, /proc, Windows), WaitedOnStorage() is false.
-    bool ToldWhetherInMemory() const { return m_memoryAnswered; }
+    bool ToldWhetherInMemory() const;
 
     // The whole content of a regular file of at most sizeLimit bytes, as long
     // as it was when it was opened: bytes appended since are not read, and a
@@ -52,10 +52,8 @@ private:
     std::intptr_t m_handle = kNoHandle;
     bool m_regular = false;
     std::uint64_t m_size = 0;
-    std::uint64_t m_device = 0;
-    bool m_askMemoryFirst = true;
-    bool m_memoryAnswered = false;
-    bool m_waitedOnStorage = false;
+    // What the system's own source file keeps between reads; 0 is nothing.
+    std::uint8_t m_systemState = 0;
 };
 
 }  // namespace tarnwick

@@ -2,7 +2,9 @@
 // ANSI code page and the system's own error texts.
 #include "engine/file_system_win32.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -358,12 +360,15 @@ TEST(WindowsSave, TheOldFileStaysWholeUntilTheNewOneTakesItsPlace) {
         EXPECT_EQ(Contents(path), "old");
     }
     EXPECT_EQ(NamesIn(dir.Path()), Names{"results.txt"});
-    for (const std::string& path : {path, dir.PathOf("new.txt")}) {
+    // A name of 250 characters leaves no room for a suffix to it.
+    const std::string longName(250, 'n');
+    dir.WriteFile(longName, "old");
+    for (const std::string& path : {path, dir.PathOf("new.txt"), dir.PathOf(longName)}) {
         const Expected<void> replaced = Replace(path, "new\r\n");
         ASSERT_TRUE(replaced.HasValue()) << replaced.Error().description;
         EXPECT_EQ(Contents(path), "new\r\n");
     }
-    EXPECT_EQ(NamesIn(dir.Path()), (Names{"new.txt", "results.txt"}));
+    EXPECT_EQ(NamesIn(dir.Path()), (Names{"new.txt", longName, "results.txt"}));
     EXPECT_TRUE(QueryEntryAttributes(path).hidden);
 }
 
@@ -401,6 +406,81 @@ TEST(WindowsSave, EveryFailureNamesTheFileAndTheSystemsReasonAndKeepsTheOldFile)
         << committed.Error().description;
     EXPECT_EQ(Contents(held), "old");
     EXPECT_EQ(NamesIn(dir.Path()), (Names{"folder", "held.txt", "read-only.txt"}));
+}
+
+// The access list of path in the system's text form; empty when it cannot be
+// read.
+std::wstring AccessListOf(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(NativePath(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return {};
+    wchar_t* text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                         DACL_SECURITY_INFORMATION, &text, nullptr);
+    std::wstring accessList = text ? text : L"";
+    LocalFree(text);
+    LocalFree(descriptor);
+    return accessList;
+}
+
+// Gives path an access list of its own, not inherited from its folder.
+bool SetOwnAccessList(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;FA;;;WD)(A;;FR;;;BU)", SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL accessList = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &accessList, &defaulted);
+    const DWORD set =
+        SetNamedSecurityInfoW(NativePath(path).wstring().data(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, accessList, nullptr);
+    LocalFree(descriptor);
+    return set == ERROR_SUCCESS;
+}
+
+// Wine keeps a file's access list as its Unix mode, which its ReplaceFileW
+// does not carry over, nor streams or the creation time: there the test is
+// skipped.
+TEST(WindowsSave, SavingOverAFileKeepsItsAccessList) {
+    TempDir dir;
+    const std::string path = dir.WriteFile("results.txt", "old");
+    const std::string probe = dir.WriteFile("probe.txt", "old");
+    ASSERT_TRUE(SetOwnAccessList(path) && SetOwnAccessList(probe));
+    const std::wstring accessList = AccessListOf(path);
+    ASSERT_TRUE(ReplaceFileW(NativePath(probe).c_str(),
+                             NativePath(dir.WriteFile("other.txt", "new")).c_str(), nullptr, 0,
+                             nullptr, nullptr));
+    if (AccessListOf(probe) != accessList)
+        GTEST_SKIP() << "this system's ReplaceFileW keeps no access list";
+    ASSERT_TRUE(Replace(path, "new").HasValue());
+    EXPECT_EQ(AccessListOf(path), accessList);
+}
+
+// What a process left that ended between taking the deletion mark off its
+// new file and the replacement; the test takes a process id that no process
+// has. A backup may hold the only copy of an old file: it stays.
+TEST(WindowsSave, ASaveRemovesTheNewFilesOfProcessesThatEndedAndNothingElse) {
+    TempDir dir;
+    const std::string running = std::to_string(GetCurrentProcessId());
+    const Names kept = {".tarnwick-" + running + "-7", ".tarnwick-4294967292-7.old",
+                        ".tarnwick-4294967292-x", "r.txt.tarnwick-4294967292-7"};
+    for (const std::string& name : kept) dir.WriteFile(name, "left");
+    dir.WriteFile(".tarnwick-4294967292-7", "left");
+    ASSERT_TRUE(Replace(dir.PathOf("results.txt"), "new").HasValue());
+    Names expected = kept;
+    expected.push_back("results.txt");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(NamesIn(dir.Path()), expected);
+}
+
+TEST(WindowsSave, ALinksTargetIsNamedWithoutTheLongPathPrefix) {
+    EXPECT_EQ(ShownPath(L"\\\\?\\C:\\a\\b.txt"), "C:\\a\\b.txt");
+    EXPECT_EQ(ShownPath(L"\\\\?\\UNC\\server\\share\\b.txt"), "\\\\server\\share\\b.txt");
+    EXPECT_EQ(ShownPath(L"C:\\a\\caf\u00E9.txt"), "C:\\a\\caf\xC3\xA9.txt");
 }
 
 TEST(AnsiCodePage, FoldsItsLettersInFiles) {
