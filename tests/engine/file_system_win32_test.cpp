@@ -239,7 +239,10 @@ TEST(WindowsPaths, TheSystemIsHandedTheExtendedLengthForm) {
     std::filesystem::create_directories(NativePath(folder));
     const std::string file = JoinPath(folder, "deep.txt");
     std::ofstream(NativePath(file)) << "text";
-    EXPECT_EQ(ListFiles(dir.Path(), "*.txt"), Names{file});
+    std::vector<std::string> walked = NewFolderList(dir.Path());
+    CollectSubfolders(walked, true, [] {});
+    EXPECT_EQ(walked.back(), folder + "\\");
+    EXPECT_EQ(ListFiles(walked.back(), "*.txt"), Names{"deep.txt"});
     EXPECT_EQ(ListFilesInFolder(folder).Value(), Names{file});
     EXPECT_EQ(VerdictOf(file, PhraseMatcher("absent", CaseMode::Sensitive)), Verdict::Lacks);
 }

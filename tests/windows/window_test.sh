@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The program under wine on a virtual display, as a user meets it: the window
 # appears titled Tarnwick with its 536x619 client area, a list file typed into
-# the open dialog loads, one that does not exist is taken and not found, a search lists the files that lack the phrase, and
-# the results saved are those paths, one a line ended by CR LF. Leaves a
-# screenshot of the window at SCREENSHOT.
+# the open dialog loads, one that does not exist is taken and not found, a
+# search lists the files that lack the phrase, and the results saved are those
+# paths, one a line ended by CR LF, in UTF-8 with a byte-order mark as a Greek
+# name needs. Leaves a screenshot of the window at SCREENSHOT.
 #
 # usage: window_test.sh PROGRAM SCREENSHOT
 set -euo pipefail
@@ -51,7 +52,9 @@ printf 'more hay' >"$work/files/c.txt"
 a=$(windows_path "$work/files/a.txt")
 b=$(windows_path "$work/files/b.txt")
 c=$(windows_path "$work/files/c.txt")
-printf '%s\r\n' "$a" "$b" "$c" >"$work/files/list.txt"
+printf 'hay' >"$work/files/Ωμέγα.txt"
+greek=$(windows_path "$work/files/Ωμέγα.txt")
+printf '%s\r\n' "$a" "$b" "$c" "$greek" >"$work/files/list.txt"
 
 start_windows_program "$program_file"
 window=$(wait_for_window 536x619)
@@ -86,7 +89,8 @@ xdotool windowactivate --sync "$(click_until_titled "$save_button" Save)"
 type_and_enter "$(windows_path "$work/files/results.txt")"
 wait_until 30 test -s "$work/files/results.txt" || fail "no results file was written"
 
-printf '%s\r\n' "$a" "$c" >"$work/expected.txt"
+# A name outside the ANSI code page makes the file UTF-8 with a byte-order mark.
+{ printf '\xEF\xBB\xBF'; printf '%s\r\n' "$a" "$c" "$greek"; } >"$work/expected.txt"
 cmp -s "$work/expected.txt" "$work/files/results.txt" ||
     fail "the results file holds: $(cat -A "$work/files/results.txt")"
-echo "the list file loaded, the search found a.txt and c.txt, and the save wrote them"
+echo "the list file loaded, the search found a.txt, c.txt and Ωμέγα.txt, and the save wrote them"
