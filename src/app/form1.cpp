@@ -3,10 +3,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QWindow>
 
 #include "app/app_texts.h"
 #include "filelist/add_files.h"
@@ -254,8 +256,12 @@ void Form1::LoadHandPointer() {
     }
 }
 
+// A worker held by a file system that does not answer keeps the process,
+// and with it its connection to the display, until the file system answers:
+// the windows leave the screen first.
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
+    for (QWindow* window : QGuiApplication::topLevelWindows()) window->hide();
     m_environment.endProcess();
 }
 
