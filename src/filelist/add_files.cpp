@@ -54,7 +54,7 @@ void AddFilesFromListFiles(QWidget* window, ListView& fileList) {
     ShowMessage(window, kListFileFormat);
     const QString selection = ChooseFilesToOpen(window, {kLoadListTitle, kLoadListFilter});
     for (const QString& path : SelectedPaths(selection)) {
-        if (HasBadName(path)) {
+        if (ResultWhileEventsFlow([&] { return HasBadName(path); })) {
             ShowMessage(window, path + QStringLiteral("\r\r") + kBadNameSuffix);
         } else {
             LoadListFile(window, fileList, path);
@@ -63,11 +63,14 @@ void AddFilesFromListFiles(QWidget* window, ListView& fileList) {
 }
 
 void LoadListFile(QWidget* window, ListView& list, const QString& path) {
-    if (!PathExists(path)) {
+    // The look-ups and the read run beside the event loop: a list file on a
+    // share that stops answering leaves the window responsive.
+    if (!ResultWhileEventsFlow([&] { return PathExists(path); })) {
         ReportListFileProblem(window, path, kFileNotFound);
         return;
     }
-    Expected<std::string> content = ReadListFile(PathToSystemEncoding(path));
+    Expected<std::string> content =
+        ResultWhileEventsFlow([&] { return ReadListFile(PathToSystemEncoding(path)); });
     if (!content) {
         ShowMessage(window, kCannotReadListFile + QStringLiteral("\r\r") +
                                 ErrorDescription(content.Error()));

@@ -4,6 +4,7 @@
 #include <QUrl>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,14 @@ void RunWhileEventsFlow(const std::function<void()>& work);
 // call of wake() from the work makes it run soon.
 void RunWhileEventsFlow(const std::function<void(const std::function<void()>& wake)>& work,
                         const std::function<void()>& afterEvents);
+
+// The same, for work that gives a result, such as a file-system call.
+template <typename Work>
+auto ResultWhileEventsFlow(Work work) -> decltype(work()) {
+    std::optional<decltype(work())> result;
+    RunWhileEventsFlow([&] { result.emplace(work()); });
+    return std::move(*result);
+}
 
 // Waits for the given time while the event loop runs, so windows stay
 // painted and responsive. Elapsed time counts, not the time of day.

@@ -28,9 +28,8 @@ constexpr std::size_t kClipboardLineExtra = 3;
 constexpr std::uint64_t kClipboardSizeLimit = 512 << 20;
 
 // Hands usePart the entries of snapshot in the given encoding, a part of
-// kEntriesPerYield at a time, and yields to the event loop after each part.
-// The caller takes the snapshot before the first yield, so the list may
-// change meanwhile.
+// kEntriesPerYield at a time. The caller takes the snapshot before it yields
+// to the event loop, so the list may change meanwhile.
 template <typename Encode, typename UsePart>
 void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePart) {
     std::vector<std::string> part;
@@ -43,15 +42,13 @@ void InEncodedParts(const QList<QString>& snapshot, Encode encode, UsePart usePa
             part.push_back(encode(snapshot[static_cast<qsizetype>(i)]));
         }
         usePart(std::span<const std::string>(part));
-        YieldToEventLoop();
     }
 }
 
 // Each line is the entry's text and CR LF, in a text encoding chosen over
 // all entries first; the file replaces the old one only once it is complete.
-// lines is a snapshot, as the list may change while the save yields.
-Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
-    Expected<FileReplacement> file = FileReplacement::Begin(PathToSystemEncoding(path));
+Expected<void> WriteResultsFile(const std::string& path, const QList<QString>& lines) {
+    Expected<FileReplacement> file = FileReplacement::Begin(path);
     if (!file) {
         return file.Error();
     }
@@ -69,10 +66,7 @@ Expected<void> WriteResultsFile(const QString& path, QList<QString> lines) {
     if (!written) {
         return written;
     }
-    // The commit flushes the whole file to disk: the window keeps going.
-    Expected<void> committed;
-    RunWhileEventsFlow([&] { committed = file.Value().Commit(); });
-    return committed;
+    return file.Value().Commit();
 }
 
 // The bytes of count padded lines, each a TAB and CR LF longer.
@@ -87,11 +81,17 @@ void SaveResultsAsTextFile(QWidget* window, const ListView& results, WindowPoint
     if (path.isEmpty()) {
         return;
     }
-    if (PathExists(path) && !AskYesNo(window, kOverwriteQuestion.arg(path), kApplicationTitle)) {
+    if (ResultWhileEventsFlow([&] { return PathExists(path); }) &&
+        !AskYesNo(window, kOverwriteQuestion.arg(path), kApplicationTitle)) {
         return;
     }
     pointer.Set(PointerState::Busy);
-    const Expected<void> saved = WriteResultsFile(path, results.Entries());
+    // Every write runs beside the event loop, on a snapshot of the list: a
+    // share that stops answering leaves the window responsive, and the list
+    // may change meanwhile.
+    const QList<QString> snapshot = results.Entries();
+    const Expected<void> saved = ResultWhileEventsFlow(
+        [&] { return WriteResultsFile(PathToSystemEncoding(path), snapshot); });
     pointer.Set(PointerState::Default);
     if (!saved) {
         ShowMessage(window, kCannotSave + QStringLiteral("\r\r") + ErrorDescription(saved.Error()),
@@ -111,6 +111,7 @@ Expected<void> CopyListToClipboard(const ListView& list) {
         for (const std::string& entry : part) {
             entryBytes += entry.size();
         }
+        YieldToEventLoop();
     });
     // One long entry pads every line to its length. Padding counts
     // characters, so the entries' bytes bound what they add beyond it.
@@ -126,6 +127,7 @@ Expected<void> CopyListToClipboard(const ListView& list) {
     InEncodedParts(snapshot, PathToSystemEncoding, [&](std::span<const std::string> part) {
         const std::string lines = RenderClipboardLines(part, width);
         text.append(lines.data(), static_cast<qsizetype>(lines.size()));
+        YieldToEventLoop();
     });
     auto mimeData = std::make_unique<QMimeData>();
     mimeData->setData(QStringLiteral("text/plain"), text);
