@@ -169,9 +169,10 @@ bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTes
         }
         if (isActive) {
             m_jobForActive.wait(lock);
-            // A wake-up meant for an active worker, taken by one that is no
-            // longer active, goes on to another.
-            if (worker >= m_allowed) {
+            // A wake-up for a queued job, taken by a worker that is no longer
+            // active, goes on to another; with nothing queued it ends here,
+            // so two idle workers never hand it back and forth.
+            if (!m_queue.empty() && worker >= std::min(m_ceiling, m_allowed + StalledWorkers())) {
                 m_jobForActive.notify_one();
             }
         } else if (m_queue.empty()) {
