@@ -39,10 +39,17 @@ int PathRefusal(std::string_view path);
 
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
-// What is at path, following symbolic links. Never fails: anything that
-// cannot be queried is Missing. Other is what is never read as a file: on
-// POSIX a FIFO, socket or device, on Windows a file with the system attribute.
-PathKind QueryPathKind(const std::string& path);
+// What is at path, following symbolic links: Missing when nothing is there
+// or the system refuses the path before any look-up. Fails when the look-up
+// fails for another reason (a share answering EIO, a folder on the way that
+// may not be searched): then nothing is known of the path. Other is what is
+// never read as a file: on POSIX a FIFO, socket or device, on Windows a file
+// with the system attribute.
+Expected<PathKind> QueryPathKind(const std::string& path);
+
+// What a look-up of path that failed with the system's code tells: Missing
+// when the code says nothing is there, else the failure "Cannot look up".
+Expected<PathKind> FailedLookUp(const std::string& path, int code);
 
 // True when the system refuses the name itself (too long, not a valid
 // character sequence), whether or not anything is there.

@@ -170,12 +170,19 @@ std::string DescribeSystemError(int code) {
     return std::strerror(code);
 }
 
-PathKind QueryPathKind(const std::string& path) {
+// A path the system cannot take names nothing.
+Expected<PathKind> QueryPathKind(const std::string& path) {
     struct stat info {};
-    if (path.empty() || !StatPath(stat, path, info)) return PathKind::Missing;
+    if (path.empty() || PathRefusal(path) != 0) return PathKind::Missing;
+    if (stat(path.c_str(), &info) != 0) return FailedLookUp(path, errno);
     if (S_ISREG(info.st_mode)) return PathKind::RegularFile;
     if (S_ISDIR(info.st_mode)) return PathKind::Directory;
     return PathKind::Other;
+}
+
+Expected<PathKind> FailedLookUp(const std::string& path, int code) {
+    if (code == ENOENT || code == ENOTDIR) return PathKind::Missing;
+    return FileError("look up", path, code);
 }
 
 bool IsNameRefused(const std::string& path) {

@@ -214,12 +214,13 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
         if (!outcome.lookedUp) {
             continue;
         }
-        const std::optional<Verdict> verdict = VerdictWithoutReading(outcome.kind);
-        if (verdict == Verdict::NotAFile && job.GetSubject() == FileTestJob::Subject::SearchEntry) {
+        std::optional<Expected<Verdict>> verdict = VerdictWithoutReading(outcome.kind);
+        if (verdict && *verdict == Verdict::NotAFile &&
+            job.GetSubject() == FileTestJob::Subject::SearchEntry) {
             continue;  // a folder to open and list
         }
         if (verdict) {
-            job.Finish(*verdict, false);
+            job.Finish(std::move(*verdict), false);
         } else if (!outcome.read) {
             continue;  // too large to read in one piece
         } else if (!*outcome.read) {

@@ -42,7 +42,8 @@ bool IsListedFile(const std::string& folder, const FolderEntry& entry) {
         case EntryType::Other:
             return true;
         case EntryType::SymbolicLink: {
-            const PathKind target = QueryPathKind(JoinPath(folder, std::string(entry.name)));
+            const Expected<PathKind> target =
+                QueryPathKind(JoinPath(folder, std::string(entry.name)));
             return target == PathKind::RegularFile || target == PathKind::Other;
         }
         default:
