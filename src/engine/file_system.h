@@ -74,8 +74,10 @@ Expected<void> CheckIsFolder(const std::string& path);
 Expected<std::string> OpenFolder(const std::string& path);
 
 // Full paths of everything directly inside folder that is not a folder, in
-// case-insensitive name order; subfolders are not entered.
-Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder);
+// case-insensitive name order; subfolders are not entered. Fails as
+// ForEachFolderEntry does.
+Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder,
+                                                     bool* opened = nullptr);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 
@@ -110,9 +112,12 @@ EntryAttributes QueryEntryAttributes(const std::string& path);
 // Hands every entry of folder except "." and ".." to visit, in the order the
 // file system keeps them. The folder is closed before this returns, so a
 // caller that walks a tree holds at most one enumeration open. Fails when the
-// folder cannot be listed.
+// folder cannot be opened for listing, and when the listing fails midway
+// ("Cannot list folder"), so the entries handed over are not all there are;
+// opened, when given, tells the two apart.
 Expected<void> ForEachFolderEntry(const std::string& folder,
-                                  const std::function<void(const FolderEntry&)>& visit);
+                                  const std::function<void(const FolderEntry&)>& visit,
+                                  bool* opened = nullptr);
 
 // Folder listings are shown in this order: case-insensitive, ties broken by
 // the bytes, so the order is total and the same on every run.

@@ -207,16 +207,23 @@ Expected<void> CheckIsFolder(const std::string& path) {
     return {};
 }
 
+// readdir tells its end from a failure only by errno, which visit may set.
 Expected<void> ForEachFolderEntry(const std::string& folder,
-                                  const std::function<void(const FolderEntry&)>& visit) {
+                                  const std::function<void(const FolderEntry&)>& visit,
+                                  bool* opened) {
     if (const int refusal = PathRefusal(folder)) return FileError("open folder", folder, refusal);
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
     if (!dir) return FileError("open folder", folder, errno);
-    while (const dirent* entry = readdir(dir.get())) {
+    if (opened) *opened = true;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir.get());
+        if (!entry) break;
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
         visit({name, AttributesOf(dir.get(), *entry)});
     }
+    if (errno != 0) return FileError("list folder", folder, errno);
     return {};
 }
 

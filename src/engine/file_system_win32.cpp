@@ -320,7 +320,8 @@ Expected<void> CheckIsFolder(const std::string& path) {
 }
 
 Expected<void> ForEachFolderEntry(const std::string& folder,
-                                  const std::function<void(const FolderEntry&)>& visit) {
+                                  const std::function<void(const FolderEntry&)>& visit,
+                                  bool* opened) {
     if (folder.empty()) return FileError("open folder", folder, ERROR_PATH_NOT_FOUND);
     DWORD error = ERROR_SUCCESS;
     const auto pattern =
@@ -337,11 +338,14 @@ Expected<void> ForEachFolderEntry(const std::string& folder,
         return FileError("open folder", folder, CodeOf(error));
     }
     const FindCloser closer{handle};
+    if (opened) *opened = true;
     do {
         const std::string name = Utf8Of(std::wstring_view(data.cFileName));
         if (name == "." || name == "..") continue;
         visit({name, EntryAttributesOf(data.dwFileAttributes)});
     } while (FindNextFileW(handle, &data));
+    if (const DWORD ended = GetLastError(); ended != ERROR_NO_MORE_FILES)
+        return FileError("list folder", folder, CodeOf(ended));
     return {};
 }
 

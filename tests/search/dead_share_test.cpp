@@ -142,10 +142,10 @@ TEST_F(DeadShareTest, AnEntryThatNeverAnswersHoldsUpOnlyItsTurnAndAStopLandsAtOn
     }
 }
 
-// A failed read or look-up is reported at the entry's line with the
-// system's reason (before, a failed look-up counted as nothing there), and
-// the run goes on.
-TEST_F(DeadShareTest, AFailedReadOrLookUpIsReportedWithTheSystemsReason) {
+// A failed read, look-up or listing is reported at the entry's line with the
+// system's reason (before, a failed look-up counted as nothing there and a
+// listing that failed midway as the whole folder), and the run goes on.
+TEST_F(DeadShareTest, AFailedReadLookUpOrListingIsReportedWithTheSystemsReason) {
     using Names = std::vector<std::string> testing::TestFsOptions::*;
     constexpr Names kEio = &testing::TestFsOptions::eio;
     constexpr Names kLookUp = &testing::TestFsOptions::lookupError;
@@ -169,6 +169,8 @@ TEST_F(DeadShareTest, AFailedReadOrLookUpIsReportedWithTheSystemsReason) {
         {kLookUp, eacces, file, SearchStep::TestFileEntry, "look up", file, "Permission denied"},
         {kLookUp, eacces, "folder", SearchStep::SearchFolderEntry, "look up", file,
          "Permission denied"},
+        {&testing::TestFsOptions::listError, "folder", "folder", SearchStep::SearchFolderEntry,
+         "list folder", "folder", ioError},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name + " " + row.entry);
