@@ -18,7 +18,8 @@ std::vector<std::string> NewFolderList(const std::string& folder);
 // by level with one folder enumeration open at a time; within a folder,
 // subfolders come in name order. Hidden and system folders, links to folders
 // (on Windows every reparse point) and folders that cannot be listed, or
-// whose listing fails midway, are left out; a name is taken as the bytes it is, UTF-8 or not.
+// whose listing fails midway, are left out; a name is taken as the bytes it
+// is, UTF-8 or not.
 // yield is called when a folder's enumeration starts, before each entry and
 // before each folder appended.
 void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
