@@ -96,8 +96,9 @@ Expected<Verdict> TestLargeFile(ReadableFile& file, const PhraseMatcher& matcher
 
 }  // namespace
 
-std::optional<Verdict> VerdictWithoutReading(PathKind kind) {
-    switch (kind) {
+std::optional<Expected<Verdict>> VerdictWithoutReading(const Expected<PathKind>& kind) {
+    if (!kind) return Expected<Verdict>(kind.Error());
+    switch (kind.Value()) {
         case PathKind::Missing:
         case PathKind::Directory:
             return Verdict::NotAFile;
@@ -119,8 +120,8 @@ Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& mat
 Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
                                   const std::function<bool()>& keepGoing, bool* waitedOnStorage) {
     const auto started = std::chrono::steady_clock::now();
-    if (const std::optional<Verdict> verdict = VerdictWithoutReading(QueryPathKind(path))) {
-        return *verdict;
+    if (std::optional<Expected<Verdict>> verdict = VerdictWithoutReading(QueryPathKind(path))) {
+        return std::move(*verdict);
     }
     auto opened = ReadableFile::Open(path);
     if (!opened) return opened.Error();

@@ -25,8 +25,8 @@ enum class Verdict {
 };
 
 // The verdict on what a look-up found at a path, unless it is a regular file,
-// whose content must be read for one.
-std::optional<Verdict> VerdictWithoutReading(PathKind kind);
+// whose content must be read for one; a failed look-up fails the test.
+std::optional<Expected<Verdict>> VerdictWithoutReading(const Expected<PathKind>& kind);
 
 // The verdict on the whole content of a file read in one piece.
 Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& matcher);

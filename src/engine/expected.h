@@ -71,4 +71,10 @@ private:
     SystemError m_error;
 };
 
+// Whether expected holds value; a failure equals no value.
+template <typename T>
+bool operator==(const Expected<T>& expected, const T& value) {
+    return expected && expected.Value() == value;
+}
+
 }  // namespace tarnwick

@@ -48,11 +48,14 @@ SystemError FileError(std::string_view action, const std::string& path, int code
     return {code, "Cannot " + std::string(action) + " \"" + path + "\": " + std::string(reason)};
 }
 
-Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder) {
+Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder, bool* opened) {
     std::vector<std::string> names;
-    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
-        if (!IsFolderOrLinkToFolder(folder, entry)) names.emplace_back(entry.name);
-    });
+    const Expected<void> listed = ForEachFolderEntry(
+        folder,
+        [&](const FolderEntry& entry) {
+            if (!IsFolderOrLinkToFolder(folder, entry)) names.emplace_back(entry.name);
+        },
+        opened);
     if (!listed) return listed.Error();
     SortByName(names);
     std::vector<std::string> paths;

@@ -39,10 +39,17 @@ int PathRefusal(std::string_view path);
 
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
-// What is at path, following symbolic links. Never fails: anything that
-// cannot be queried is Missing. Other is what is never read as a file: on
-// POSIX a FIFO, socket or device, on Windows a file with the system attribute.
-PathKind QueryPathKind(const std::string& path);
+// What is at path, following symbolic links: Missing when nothing is there
+// or the system refuses the path before any look-up. Fails when the look-up
+// fails for another reason (a share answering EIO, a folder on the way that
+// may not be searched): then nothing is known of the path. Other is what is
+// never read as a file: on POSIX a FIFO, socket or device, on Windows a file
+// with the system attribute.
+Expected<PathKind> QueryPathKind(const std::string& path);
+
+// What a look-up of path that failed with the system's code tells: Missing
+// when the code says nothing is there, else the failure "Cannot look up".
+Expected<PathKind> FailedLookUp(const std::string& path, int code);
 
 // True when the system refuses the name itself (too long, not a valid
 // character sequence), whether or not anything is there.
@@ -67,8 +74,10 @@ Expected<void> CheckIsFolder(const std::string& path);
 Expected<std::string> OpenFolder(const std::string& path);
 
 // Full paths of everything directly inside folder that is not a folder, in
-// case-insensitive name order; subfolders are not entered.
-Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder);
+// case-insensitive name order; subfolders are not entered. Fails as
+// ForEachFolderEntry does.
+Expected<std::vector<std::string>> ListFilesInFolder(const std::string& folder,
+                                                     bool* opened = nullptr);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 
@@ -103,9 +112,12 @@ EntryAttributes QueryEntryAttributes(const std::string& path);
 // Hands every entry of folder except "." and ".." to visit, in the order the
 // file system keeps them. The folder is closed before this returns, so a
 // caller that walks a tree holds at most one enumeration open. Fails when the
-// folder cannot be listed.
+// folder cannot be opened for listing, and when the listing fails midway
+// ("Cannot list folder"), so the entries handed over are not all there are;
+// opened, when given, tells the two apart.
 Expected<void> ForEachFolderEntry(const std::string& folder,
-                                  const std::function<void(const FolderEntry&)>& visit);
+                                  const std::function<void(const FolderEntry&)>& visit,
+                                  bool* opened = nullptr);
 
 // Folder listings are shown in this order: case-insensitive, ties broken by
 // the bytes, so the order is total and the same on every run.

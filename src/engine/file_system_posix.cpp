@@ -170,12 +170,19 @@ std::string DescribeSystemError(int code) {
     return std::strerror(code);
 }
 
-PathKind QueryPathKind(const std::string& path) {
+// A path the system cannot take names nothing.
+Expected<PathKind> QueryPathKind(const std::string& path) {
     struct stat info {};
-    if (path.empty() || !StatPath(stat, path, info)) return PathKind::Missing;
+    if (path.empty() || PathRefusal(path) != 0) return PathKind::Missing;
+    if (stat(path.c_str(), &info) != 0) return FailedLookUp(path, errno);
     if (S_ISREG(info.st_mode)) return PathKind::RegularFile;
     if (S_ISDIR(info.st_mode)) return PathKind::Directory;
     return PathKind::Other;
+}
+
+Expected<PathKind> FailedLookUp(const std::string& path, int code) {
+    if (code == ENOENT || code == ENOTDIR) return PathKind::Missing;
+    return FileError("look up", path, code);
 }
 
 bool IsNameRefused(const std::string& path) {
@@ -200,16 +207,23 @@ Expected<void> CheckIsFolder(const std::string& path) {
     return {};
 }
 
+// readdir tells its end from a failure only by errno, which visit may set.
 Expected<void> ForEachFolderEntry(const std::string& folder,
-                                  const std::function<void(const FolderEntry&)>& visit) {
+                                  const std::function<void(const FolderEntry&)>& visit,
+                                  bool* opened) {
     if (const int refusal = PathRefusal(folder)) return FileError("open folder", folder, refusal);
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
     if (!dir) return FileError("open folder", folder, errno);
-    while (const dirent* entry = readdir(dir.get())) {
+    if (opened) *opened = true;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir.get());
+        if (!entry) break;
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
         visit({name, AttributesOf(dir.get(), *entry)});
     }
+    if (errno != 0) return FileError("list folder", folder, errno);
     return {};
 }
 

@@ -256,12 +256,28 @@ std::string DescribeSystemError(int code) {
 }
 
 // A file with the system attribute is what the content test never reads.
-PathKind QueryPathKind(const std::string& path) {
+Expected<PathKind> QueryPathKind(const std::string& path) {
     const Attributes attributes = TargetAttributes(path);
-    if (!attributes.Found()) return PathKind::Missing;
+    if (!attributes.Found()) return FailedLookUp(path, CodeOf(attributes.error));
     if (attributes.Has(FILE_ATTRIBUTE_DIRECTORY)) return PathKind::Directory;
     if (attributes.Has(FILE_ATTRIBUTE_SYSTEM)) return PathKind::Other;
     return PathKind::RegularFile;
+}
+
+// A name the system cannot take names nothing, as a missing file or folder.
+Expected<PathKind> FailedLookUp(const std::string& path, int code) {
+    switch (static_cast<DWORD>(code)) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_NO_UNICODE_TRANSLATION:
+        case ERROR_FILENAME_EXCED_RANGE:
+            return PathKind::Missing;
+        default:
+            return FileError("look up", path, code);
+    }
 }
 
 // A name longer than the file systems take is refused up front, as on
@@ -304,7 +320,8 @@ Expected<void> CheckIsFolder(const std::string& path) {
 }
 
 Expected<void> ForEachFolderEntry(const std::string& folder,
-                                  const std::function<void(const FolderEntry&)>& visit) {
+                                  const std::function<void(const FolderEntry&)>& visit,
+                                  bool* opened) {
     if (folder.empty()) return FileError("open folder", folder, ERROR_PATH_NOT_FOUND);
     DWORD error = ERROR_SUCCESS;
     const auto pattern =
@@ -321,11 +338,14 @@ Expected<void> ForEachFolderEntry(const std::string& folder,
         return FileError("open folder", folder, CodeOf(error));
     }
     const FindCloser closer{handle};
+    if (opened) *opened = true;
     do {
         const std::string name = Utf8Of(std::wstring_view(data.cFileName));
         if (name == "." || name == "..") continue;
         visit({name, EntryAttributesOf(data.dwFileAttributes)});
     } while (FindNextFileW(handle, &data));
+    if (const DWORD ended = GetLastError(); ended != ERROR_NO_MORE_FILES)
+        return FileError("list folder", folder, CodeOf(ended));
     return {};
 }
 

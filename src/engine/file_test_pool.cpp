@@ -36,8 +36,10 @@ Expected<OpenedFolder> OpenAndListFolder(const std::string& path) {
         return folder.Error();
     }
     OpenedFolder opened{std::move(folder).Value(), std::nullopt};
-    if (Expected<std::vector<std::string>> files = ListFilesInFolder(opened.path)) {
-        opened.files = std::move(files).Value();
+    bool listingOpened = false;
+    Expected<std::vector<std::string>> files = ListFilesInFolder(opened.path, &listingOpened);
+    if (listingOpened) {
+        opened.files = std::move(files);
     }
     return opened;
 }
@@ -49,7 +51,7 @@ unsigned Cores() {
 }  // namespace
 
 bool FileTestJob::Failed() const {
-    return !Outcome() || (m_folder && !*m_folder);
+    return !Outcome() || (m_folder && (!*m_folder || m_folder->Value().ListingFailed()));
 }
 
 void FileTestJob::Run(const std::function<void()>& onProgress) {
@@ -215,12 +217,13 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
         if (!outcome.lookedUp) {
             continue;
         }
-        const std::optional<Verdict> verdict = VerdictWithoutReading(outcome.kind);
-        if (verdict == Verdict::NotAFile && job.GetSubject() == FileTestJob::Subject::SearchEntry) {
+        std::optional<Expected<Verdict>> verdict = VerdictWithoutReading(outcome.kind);
+        if (verdict && *verdict == Verdict::NotAFile &&
+            job.GetSubject() == FileTestJob::Subject::SearchEntry) {
             continue;  // a folder to open and list
         }
         if (verdict) {
-            job.Finish(*verdict, false);
+            job.Finish(std::move(*verdict), false);
         } else if (!outcome.read) {
             continue;  // too large to read in one piece
         } else if (!*outcome.read) {

@@ -20,10 +20,13 @@
 namespace tarnwick {
 
 // A folder entry of a search, opened and listed on a worker: its path as
-// shown and joined, and its files, or nothing when they cannot be listed.
+// shown and joined, and its files: nothing when the folder cannot be opened
+// for listing, the failure when its listing failed midway.
 struct OpenedFolder {
     std::string path;
-    std::optional<std::vector<std::string>> files;
+    std::optional<Expected<std::vector<std::string>>> files;
+
+    bool ListingFailed() const { return files && !*files; }
 };
 
 // One file to test on a worker thread. The submitter reads outcome only

@@ -23,11 +23,13 @@ std::vector<std::string> SubfoldersOf(const std::string& folder,
                                       const std::function<void()>& yield) {
     std::vector<std::string> names;
     yield();
-    // A folder that cannot be listed has no subfolders to walk.
-    static_cast<void>(ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
         yield();
         if (IsWalkedSubfolder(entry)) names.emplace_back(entry.name);
-    }));
+    });
+    // A folder that cannot be listed, or whose listing failed midway, has no
+    // subfolders to walk: the part listed would pass for the whole.
+    if (!listed) names.clear();
     SortByName(names);
     for (auto& name : names) name = folder + name + kPathSeparator;
     return names;
@@ -42,7 +44,8 @@ bool IsListedFile(const std::string& folder, const FolderEntry& entry) {
         case EntryType::Other:
             return true;
         case EntryType::SymbolicLink: {
-            const PathKind target = QueryPathKind(JoinPath(folder, std::string(entry.name)));
+            const Expected<PathKind> target =
+                QueryPathKind(JoinPath(folder, std::string(entry.name)));
             return target == PathKind::RegularFile || target == PathKind::Other;
         }
         default:
@@ -82,9 +85,9 @@ bool MatchesPlainWildcard(std::string_view name, std::string_view pattern) {
 
 bool HoldsVisibleEntry(const std::string& folder) {
     bool found = false;
-    static_cast<void>(ForEachFolderEntry(
-        folder, [&](const FolderEntry& entry) { found |= IsVisible(entry.attributes); }));
-    return found;
+    const Expected<void> listed = ForEachFolderEntry(
+        folder, [&](const FolderEntry& entry) { found |= IsVisible(entry.attributes); });
+    return listed && found;
 }
 
 bool IsRoot(const std::string& folder) {
@@ -114,12 +117,13 @@ void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
 
 std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern) {
     std::vector<std::string> names;
-    // A folder that cannot be listed gives no names.
-    static_cast<void>(ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
+    const Expected<void> listed = ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
         if (MatchesWildcard(entry.name, pattern) && IsListedFile(folderPath, entry)) {
             names.emplace_back(entry.name);
         }
-    }));
+    });
+    // A folder that cannot be listed whole gives no names.
+    if (!listed) names.clear();
     SortByName(names);
     return names;
 }

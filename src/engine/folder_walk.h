@@ -17,8 +17,9 @@ std::vector<std::string> NewFolderList(const std::string& folder);
 // every element of folderList ends in a separator. The tree is walked level
 // by level with one folder enumeration open at a time; within a folder,
 // subfolders come in name order. Hidden and system folders, links to folders
-// (on Windows every reparse point) and folders that cannot be listed are left
-// out; a name is taken as the bytes it is, UTF-8 or not.
+// (on Windows every reparse point) and folders that cannot be listed, or
+// whose listing fails midway, are left out; a name is taken as the bytes it
+// is, UTF-8 or not.
 // yield is called when a folder's enumeration starts, before each entry and
 // before each folder appended.
 void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
@@ -26,8 +27,8 @@ void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
 
 // Names of the entries directly in folderPath that are not folders (hidden
 // and system ones included, links to folders and dangling links left out)
-// and match pattern, in name order. A folder that cannot be listed gives no
-// names.
+// and match pattern, in name order. A folder that cannot be listed, or whose
+// listing fails midway, gives no names.
 std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern);
 
 // Wildcard match that ignores letter case: "*" matches any run of

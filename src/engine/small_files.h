@@ -20,7 +20,7 @@ struct SmallFileOutcome {
     // disk, or the batch failed); the caller then tests the file the usual
     // way.
     bool lookedUp = false;
-    PathKind kind = PathKind::Missing;
+    Expected<PathKind> kind = PathKind::Missing;
     // Set for a regular file of at most the batch's size limit that was read
     // whole: the bytes read, or why it could not be opened or read.
     std::optional<Expected<std::size_t>> read;

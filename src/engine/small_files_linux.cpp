@@ -203,7 +203,8 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
         SmallFileOutcome& outcome = outcomes[IndexOf(tag)];
         outcome.lookedUp = true;
         found[IndexOf(tag)] = result == 0;
-        if (result == 0) outcome.kind = KindOf(ring.lookUps[IndexOf(tag)]);
+        outcome.kind = result == 0 ? KindOf(ring.lookUps[IndexOf(tag)])
+                                   : FailedLookUp(*paths[IndexOf(tag)], -result);
     });
     if (!looked) {
         std::fill(outcomes.begin(), outcomes.begin() + count, SmallFileOutcome{});
@@ -217,7 +218,7 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
     for (std::size_t i = 0; i < count; ++i) {
         if (!found[i]) continue;
         size[i] = ring.lookUps[i].stx_size;
-        if (outcomes[i].kind != PathKind::RegularFile || size[i] > ring.sizeLimit) continue;
+        if (!(outcomes[i].kind == PathKind::RegularFile) || size[i] > ring.sizeLimit) continue;
         ring.PrepareOpenAndRead(i, *paths[i], size[i]);
         ring.open[i] = pending[i] = true;
         steps += 3;

@@ -103,21 +103,27 @@ namespace {
 std::optional<std::string> EntryDecodedAs(const std::string& folder, const QString& lossyName) {
     std::optional<std::string> found;
     int matches = 0;
-    static_cast<void>(ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
         const QByteArray name(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
         if (QFile::decodeName(name) == lossyName) {
             ++matches;
             found = std::string(entry.name);
         }
-    }));
-    return matches == 1 ? found : std::nullopt;
+    });
+    // A part of the listing may hide a second match.
+    return listed && matches == 1 ? found : std::nullopt;
+}
+
+// A failed look-up does not show that something is there.
+bool Exists(const std::string& path) {
+    const Expected<PathKind> kind = QueryPathKind(path);
+    return kind && kind.Value() != PathKind::Missing;
 }
 
 }  // namespace
 
 QString RecoverLossyPath(const QString& path) {
-    if (!path.contains(QChar::ReplacementCharacter) ||
-        QueryPathKind(PathToSystemEncoding(path)) != PathKind::Missing) {
+    if (!path.contains(QChar::ReplacementCharacter) || Exists(PathToSystemEncoding(path))) {
         return path;
     }
     const QStringList names = path.split(QLatin1Char('/'));
@@ -139,7 +145,7 @@ QString RecoverLossyPath(const QString& path) {
 }
 
 bool PathExists(const QString& path) {
-    return QueryPathKind(PathToSystemEncoding(path)) != PathKind::Missing;
+    return Exists(PathToSystemEncoding(path));
 }
 
 }  // namespace tarnwick

@@ -87,9 +87,12 @@ Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
                                        const std::shared_ptr<const PhraseMatcher>& matcher) {
     m_sink.Progress(kSearchingFolderPrefix + PathFromSystemEncoding(folder.path));
     if (!folder.files) {
-        return {};  // a folder whose files cannot be listed is passed over
+        return {};  // a folder that cannot be opened for listing is passed over
     }
-    const std::vector<std::string>& files = *folder.files;
+    if (!*folder.files) {
+        return folder.files->Error();  // its files read so far are not all there are
+    }
+    const std::vector<std::string>& files = folder.files->Value();
     // A folder's files stay as listed, so their position names them.
     ReadAhead ahead(
         m_workers,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/file_test_pool.h"
+#include "engine/folder_walk.h"
 #include "scoped_test_fs.h"
 
 namespace tarnwick {
@@ -48,6 +49,30 @@ TEST(FileTestPool, KeepsManyRoundTripsInFlightOnASlowShare) {
     const std::lock_guard lock(mutex);
     EXPECT_GT(threads.size(), 32u);
     EXPECT_LE(threads.size(), pool.Ceiling());
+}
+
+// A listing that fails after its first entry fails whole: the walk leaves
+// the folder out, as one it cannot list, instead of taking a part for it.
+TEST(FolderWalkOnAShare, AListingThatFailsMidwayLeavesTheFolderOut) {
+    if (const auto reason = testing::TestFsUnavailable()) GTEST_SKIP() << "SKIPPED: " << *reason;
+    testing::TestFsOptions options;
+    options.listError = {"broken*"};
+    testing::ScopedTestFs share(options);
+    for (const char* name : {"broken-files/a.txt", "broken-files/b.txt", "broken-folders/a/x.txt",
+                             "broken-folders/b/x.txt"}) {
+        share.Write(name, "x");
+    }
+    const std::string files = share.PathOf("broken-files");
+    bool opened = false;
+    const auto listed = ListFilesInFolder(files, &opened);
+    ASSERT_FALSE(listed.HasValue());
+    EXPECT_EQ(listed.Error().description,
+              "Cannot list folder \"" + files + "\": Input/output error");
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(ListFiles(files, "*").empty());
+    std::vector<std::string> folders = NewFolderList(share.PathOf("broken-folders"));
+    CollectSubfolders(folders, true, [] {});
+    EXPECT_EQ(folders.size(), 1u);
 }
 
 }  // namespace

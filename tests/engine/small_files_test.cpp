@@ -32,9 +32,11 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
     TempDir dir;
     const std::string linked = dir.WriteFile("target.txt", "through a link");
     ASSERT_EQ(symlink(linked.c_str(), dir.PathOf("link").c_str()), 0);
+    const std::string loop = dir.PathOf("loop");
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
     const struct {
         std::string path;
-        PathKind kind;
+        Expected<PathKind> kind;
         std::optional<std::string> content;
     } cases[] = {
         {dir.WriteFile("text.txt", "hello world"), PathKind::RegularFile, "hello world"},
@@ -49,6 +51,7 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
         {dir.MakeFifo("pipe"), PathKind::Other, std::nullopt},
         {dir.PathOf("text.txt") + std::string(1, '\0') + "x", PathKind::Missing, std::nullopt},
         {std::string(), PathKind::Missing, std::nullopt},
+        {loop, FileError("look up", loop, ELOOP), std::nullopt},
     };
     std::vector<const std::string*> paths;
     for (const auto& row : cases) paths.push_back(&row.path);
@@ -67,7 +70,11 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
                 continue;
             }
             EXPECT_TRUE(outcome.lookedUp);
-            EXPECT_EQ(outcome.kind, cases[i].kind);
+            if (cases[i].kind) {
+                EXPECT_EQ(outcome.kind, cases[i].kind.Value());
+            } else {
+                EXPECT_EQ(outcome.kind.Error().description, cases[i].kind.Error().description);
+            }
             ASSERT_EQ(outcome.read.has_value(), cases[i].content.has_value());
             if (cases[i].content) {
                 ASSERT_TRUE(outcome.read->HasValue()) << outcome.read->Error().description;

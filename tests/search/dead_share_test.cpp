@@ -142,22 +142,50 @@ TEST_F(DeadShareTest, AnEntryThatNeverAnswersHoldsUpOnlyItsTurnAndAStopLandsAtOn
     }
 }
 
-TEST_F(DeadShareTest, AReadErrorIsReportedWithTheSystemsReason) {
-    testing::TestFsOptions options;
-    options.eio = {"broken*"};
-    testing::ScopedTestFs share(options);
-    const QString broken = Written(share, "folder/broken.txt");
-    Written(share, "folder/ok.txt");
-    const QString after = Written(share, "after.txt");
-    const QString folder = QString::fromStdString(share.PathOf("folder"));
-    for (const auto& [entry, step] : {std::pair{broken, SearchStep::TestFileEntry},
-                                      std::pair{folder, SearchStep::SearchFolderEntry}}) {
+// A failed read, look-up or listing is reported at the entry's line with the
+// system's reason (before, a failed look-up counted as nothing there and a
+// listing that failed midway as the whole folder), and the run goes on.
+TEST_F(DeadShareTest, AFailedReadLookUpOrListingIsReportedWithTheSystemsReason) {
+    using Names = std::vector<std::string> testing::TestFsOptions::*;
+    constexpr Names kEio = &testing::TestFsOptions::eio;
+    constexpr Names kLookUp = &testing::TestFsOptions::lookupError;
+    const std::string eio = "broken*=" + std::to_string(EIO);
+    const std::string eacces = "broken*=" + std::to_string(EACCES);
+    const std::string file = "folder/broken.txt";
+    const std::string ioError = "Input/output error";
+    const struct {
+        Names option;
+        std::string name;
+        std::string entry;
+        SearchStep step;
+        std::string action;
+        std::string failing;
+        std::string reason;
+    } rows[] = {
+        {kEio, "broken*", file, SearchStep::TestFileEntry, "read", file, ioError},
+        {kEio, "broken*", "folder", SearchStep::SearchFolderEntry, "read", file, ioError},
+        {kLookUp, eio, file, SearchStep::TestFileEntry, "look up", file, ioError},
+        {kLookUp, eio, "folder", SearchStep::SearchFolderEntry, "look up", file, ioError},
+        {kLookUp, eacces, file, SearchStep::TestFileEntry, "look up", file, "Permission denied"},
+        {kLookUp, eacces, "folder", SearchStep::SearchFolderEntry, "look up", file,
+         "Permission denied"},
+        {&testing::TestFsOptions::listError, "folder", "folder", SearchStep::SearchFolderEntry,
+         "list folder", "folder", ioError},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name + " " + row.entry);
+        testing::TestFsOptions options;
+        (options.*row.option).push_back(row.name);
+        testing::ScopedTestFs share(options);
+        Written(share, file);
+        Written(share, "folder/ok.txt");
+        const QString after = Written(share, "after.txt");
         sink = {};
-        Search({entry, after});
+        Search({QString::fromStdString(share.PathOf(row.entry)), after});
         ASSERT_EQ(sink.failures.size(), 1u);
-        EXPECT_EQ(sink.failures[0].step, step);
+        EXPECT_EQ(sink.failures[0].step, row.step);
         EXPECT_EQ(sink.failures[0].description,
-                  "Cannot read \"" + broken.toStdString() + "\": Input/output error");
+                  "Cannot " + row.action + " \"" + share.PathOf(row.failing) + "\": " + row.reason);
         EXPECT_THAT(sink.lacking, ElementsAre(after));
     }
 }

@@ -34,6 +34,10 @@ struct TestFsOptions {
     std::vector<std::string> hangRead;
     std::vector<std::string> hangLookup;
     std::vector<std::string> eio;
+    // "NAME=ERRNO": a look-up of a matching name fails with that error number.
+    std::vector<std::string> lookupError;
+    // Listing a matching folder fails with EIO after its first entry.
+    std::vector<std::string> listError;
 };
 
 // Why the test file system cannot be mounted here; nothing when it can.
@@ -161,7 +165,9 @@ private:
         for (const auto& [option, names] : {std::pair{"--hang-open", &options.hangOpen},
                                             {"--hang-read", &options.hangRead},
                                             {"--hang-lookup", &options.hangLookup},
-                                            {"--eio", &options.eio}}) {
+                                            {"--eio", &options.eio},
+                                            {"--lookup-error", &options.lookupError},
+                                            {"--list-error", &options.listError}}) {
             for (const std::string& name : *names)
                 arguments.insert(arguments.end(), {option, name});
         }

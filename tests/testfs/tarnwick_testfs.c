@@ -2,13 +2,16 @@
 // point and can make it answer like a slow, broken or dead network share.
 //
 // usage: tarnwick_testfs SOURCE MOUNTPOINT [--latency-us N] [--hang-open NAME]...
-//            [--hang-read NAME]... [--hang-lookup NAME]... [--eio NAME]... [FUSE options]
+//            [--hang-read NAME]... [--hang-lookup NAME]... [--eio NAME]...
+//            [--lookup-error NAME=ERRNO]... [--list-error NAME]... [FUSE options]
 //
 //   --latency-us N      every look-up, open, read and folder listing first waits N microseconds
 //   --hang-open NAME    opening a matching file never returns; looking it up still answers
 //   --hang-read NAME    a matching file opens, but reading it never returns
 //   --hang-lookup NAME  even looking a matching name up never returns
 //   --eio NAME          a matching file opens, and every read of it fails with EIO
+//   --lookup-error NAME=ERRNO  looking a matching name up fails with the error number ERRNO
+//   --list-error NAME   listing a matching folder fails with EIO after its first entry
 //
 // NAME is a shell pattern matched against the last part of a path. Every
 // option may be given more than once. A call that never returns is released
@@ -53,6 +56,9 @@ typedef struct {
     Patterns hangRead;
     Patterns hangLookup;
     Patterns eio;
+    Patterns lookupError;
+    int* lookupErrors;  // the error number of each pattern of lookupError
+    Patterns listError;
 } Settings;
 
 static Settings settings;
@@ -84,6 +90,16 @@ static bool Matches(const Patterns* patterns, const char* path) {
     return false;
 }
 
+// The error number that looking path up fails with, or 0.
+static int LookupError(const char* path) {
+    const char* slash = strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    for (int i = 0; i < settings.lookupError.count; ++i) {
+        if (fnmatch(settings.lookupError.items[i], name, 0) == 0) return settings.lookupErrors[i];
+    }
+    return 0;
+}
+
 static void Delay(void) {
     if (settings.latencyUs == 0) return;
     struct timespec left = {settings.latencyUs / 1000000, (settings.latencyUs % 1000000) * 1000};
@@ -110,6 +126,7 @@ static int Result(int returned) {
 static int GetAttr(const char* path, struct stat* info, struct fuse_file_info* file) {
     Delay();
     if (path && Matches(&settings.hangLookup, path)) NeverReturn();
+    if (path && LookupError(path)) return -LookupError(path);
     if (file) return Result(fstat(FdOf(file), info));
     return Result(fstatat(settings.sourceFd, Relative(path), info, AT_SYMLINK_NOFOLLOW));
 }
@@ -235,38 +252,61 @@ static int Sync(const char* path, int dataOnly, struct fuse_file_info* file) {
     return Result(dataOnly ? fdatasync(FdOf(file)) : fsync(FdOf(file)));
 }
 
+// An open folder and whether listing it fails, decided by its name when it
+// was opened: listings get no path.
+typedef struct {
+    DIR* folder;
+    bool listingFails;
+} OpenFolderHandle;
+
 static int OpenFolder(const char* path, struct fuse_file_info* file) {
+    OpenFolderHandle* opened = malloc(sizeof(OpenFolderHandle));
+    if (!opened) return -ENOMEM;
     const int fd = openat(settings.sourceFd, Relative(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd == -1) return -errno;
-    DIR* folder = fdopendir(fd);
-    if (!folder) {
+    opened->folder = fd == -1 ? NULL : fdopendir(fd);
+    if (!opened->folder) {
         const int error = errno;
-        close(fd);
+        if (fd != -1) close(fd);
+        free(opened);
         return -error;
     }
-    file->fh = (uint64_t)(uintptr_t)folder;
+    opened->listingFails = Matches(&settings.listError, path);
+    file->fh = (uint64_t)(uintptr_t)opened;
     return 0;
 }
 
-// Lists the whole folder at once, each entry with its type.
+static bool IsDotOrDotDot(const char* name) {
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// Lists the whole folder at once, each entry with its type. A folder whose
+// listing fails gives its entries up to its first other than "." and "..",
+// each with the offset of the next, so that the kernel asks for the rest in
+// a second call, which fails.
 static int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
                       struct fuse_file_info* file, enum fuse_readdir_flags flags) {
     (void)path;
-    (void)offset;
     (void)flags;
     Delay();
-    DIR* folder = (DIR*)(uintptr_t)file->fh;
+    const OpenFolderHandle* opened = (const OpenFolderHandle*)(uintptr_t)file->fh;
+    const bool fails = opened->listingFails;
+    if (fails && offset > 0) return -EIO;
+    DIR* folder = opened->folder;
     rewinddir(folder);
+    off_t next = 0;
     for (struct dirent* entry; (entry = readdir(folder)) != NULL;) {
         const struct stat info = {.st_ino = entry->d_ino, .st_mode = DTTOIF(entry->d_type)};
-        if (fill(buffer, entry->d_name, &info, 0, 0) != 0) break;
+        if (fill(buffer, entry->d_name, &info, fails ? ++next : 0, 0) != 0) break;
+        if (fails && !IsDotOrDotDot(entry->d_name)) break;
     }
     return 0;
 }
 
 static int ReleaseFolder(const char* path, struct fuse_file_info* file) {
     (void)path;
-    closedir((DIR*)(uintptr_t)file->fh);
+    OpenFolderHandle* opened = (OpenFolderHandle*)(uintptr_t)file->fh;
+    closedir(opened->folder);
+    free(opened);
     return 0;
 }
 
@@ -320,7 +360,23 @@ static Patterns* PatternsOf(const char* option) {
     if (strcmp(option, "--hang-read") == 0) return &settings.hangRead;
     if (strcmp(option, "--hang-lookup") == 0) return &settings.hangLookup;
     if (strcmp(option, "--eio") == 0) return &settings.eio;
+    if (strcmp(option, "--lookup-error") == 0) return &settings.lookupError;
+    if (strcmp(option, "--list-error") == 0) return &settings.listError;
     return NULL;
+}
+
+// Splits the last pattern of lookupError, "NAME=ERRNO", into the name and
+// its error number; value is that pattern, which is cut at the "=".
+static bool SplitLookupError(char* value, int capacity) {
+    if (!settings.lookupErrors) settings.lookupErrors = calloc((size_t)capacity, sizeof(int));
+    char* equals = strrchr(value, '=');
+    if (!settings.lookupErrors || !equals) return false;
+    char* end = NULL;
+    const long error = strtol(equals + 1, &end, 10);
+    if (*end != '\0' || error <= 0 || error > 4095) return false;
+    *equals = '\0';
+    settings.lookupErrors[settings.lookupError.count - 1] = (int)error;
+    return true;
 }
 
 // Takes this program's options and the source folder out of argv and puts
@@ -338,6 +394,7 @@ static bool ParseArguments(int argc, char* argv[], const char** source, int* fus
             if (i + 1 == argc) return false;
             const char* value = argv[++i];
             if (patterns && !AddPattern(patterns, value, argc)) return false;
+            if (patterns == &settings.lookupError && !SplitLookupError(argv[i], argc)) return false;
             if (latency) {
                 char* end = NULL;
                 settings.latencyUs = strtol(value, &end, 10);
@@ -360,7 +417,8 @@ int main(int argc, char* argv[]) {
     if (!fuseArgv || !ParseArguments(argc, argv, &source, &fuseArgc, fuseArgv)) {
         fprintf(stderr,
                 "usage: %s SOURCE MOUNTPOINT [--latency-us N] [--hang-open NAME]... "
-                "[--hang-read NAME]... [--hang-lookup NAME]... [--eio NAME]... [FUSE options]\n",
+                "[--hang-read NAME]... [--hang-lookup NAME]... [--eio NAME]... "
+                "[--lookup-error NAME=ERRNO]... [--list-error NAME]... [FUSE options]\n",
                 argv[0]);
         return 2;
     }
