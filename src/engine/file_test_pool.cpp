@@ -306,14 +306,19 @@ void FileTestPool::ReleasePath(const std::string& path) {
     }
 }
 
+// Only a queue that was empty can have workers asleep for want of a job.
 void FileTestPool::GiveBack(std::span<const std::shared_ptr<FileTestJob>> jobs) {
     if (jobs.empty()) return;
+    bool wasEmpty = false;
     {
         const std::lock_guard lock(m_mutex);
+        wasEmpty = m_queue.empty();
         m_queue.insert(m_queue.begin(), jobs.begin(), jobs.end());
     }
-    m_jobForActive.notify_all();
-    m_roomForReserve.notify_one();
+    if (wasEmpty) {
+        m_jobForActive.notify_all();
+        m_roomForReserve.notify_one();
+    }
 }
 
 // Small files are read together where the system can; the rest, and every
