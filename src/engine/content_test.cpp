@@ -15,9 +15,28 @@ namespace {
 
 constexpr std::size_t kTextCheckLength = 5;
 
-// Longer than a test of a file in memory takes, shorter than the round trips
-// of one on a share.
+// Longer than the system calls of a test of a file in memory take, shorter
+// than the round trips of one on a share.
 constexpr auto kSlowTest = std::chrono::milliseconds(1);
+
+// The time a test spent in the system calls that may wait for the storage:
+// on a share, their round trips. Matching, which takes long on a large file
+// in memory, is left out.
+class SystemCallTime {
+public:
+    template <typename Call>
+    auto operator()(Call&& call) {
+        const auto started = std::chrono::steady_clock::now();
+        auto result = call();
+        m_spent += std::chrono::steady_clock::now() - started;
+        return result;
+    }
+
+    bool Slow() const { return m_spent > kSlowTest; }
+
+private:
+    std::chrono::steady_clock::duration m_spent{};
+};
 
 bool LooksLikeText(std::string_view start) {
     const std::string_view checked = start.substr(0, kTextCheckLength);
@@ -59,10 +78,11 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
-Expected<Verdict> TestSmallFile(ReadableFile& file, const PhraseMatcher& matcher) {
+Expected<Verdict> TestSmallFile(ReadableFile& file, const PhraseMatcher& matcher,
+                                SystemCallTime& timed) {
     const auto size = static_cast<std::size_t>(file.Size());
     const auto buffer = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
-    const auto got = file.Read(buffer.get(), size);
+    const auto got = timed([&] { return file.Read(buffer.get(), size); });
     if (!got) return got.Error();
     return VerdictOnWholeContent(std::string_view(buffer.get(), got.Value()), matcher);
 }
@@ -72,13 +92,13 @@ Expected<Verdict> TestSmallFile(ReadableFile& file, const PhraseMatcher& matcher
 // read to its end: files such as those under /proc give their content only
 // when read.
 Expected<Verdict> TestLargeFile(ReadableFile& file, const PhraseMatcher& matcher,
-                                const std::function<bool()>& keepGoing) {
+                                const std::function<bool()>& keepGoing, SystemCallTime& timed) {
     const bool sizeKnown = file.Size() > 0;
     CarriedSearch search(matcher);
     for (std::uint64_t offset = 0; !sizeKnown || offset < file.Size(); offset += kBlockSize) {
         const auto wanted = static_cast<std::size_t>(
             sizeKnown ? std::min(kBlockSize, file.Size() - offset) : kBlockSize);
-        const auto got = file.Read(search.Block(), wanted);
+        const auto got = timed([&] { return file.Read(search.Block(), wanted); });
         if (!got) return got.Error();
         const std::size_t blockLength = got.Value();
         if (!sizeKnown && offset == 0 && blockLength < wanted && blockLength <= kSingleReadLimit) {
@@ -119,23 +139,23 @@ Verdict VerdictOnWholeContent(std::string_view content, const PhraseMatcher& mat
 // while it is read are not searched.
 Expected<Verdict> TestFileContent(const std::string& path, const PhraseMatcher& matcher,
                                   const std::function<bool()>& keepGoing, bool* waitedOnStorage) {
-    const auto started = std::chrono::steady_clock::now();
-    if (std::optional<Expected<Verdict>> verdict = VerdictWithoutReading(QueryPathKind(path))) {
+    SystemCallTime timed;
+    if (std::optional<Expected<Verdict>> verdict =
+            VerdictWithoutReading(timed([&] { return QueryPathKind(path); }))) {
         return std::move(*verdict);
     }
-    auto opened = ReadableFile::Open(path);
+    auto opened = timed([&] { return ReadableFile::Open(path); });
     if (!opened) return opened.Error();
     ReadableFile& file = opened.Value();
     if (!file.IsRegular()) return Verdict::NotTested;
     const bool small = file.Size() > 0 && file.Size() <= kSingleReadLimit;
-    Expected<Verdict> verdict =
-        small ? TestSmallFile(file, matcher) : TestLargeFile(file, matcher, keepGoing);
+    Expected<Verdict> verdict = small ? TestSmallFile(file, matcher, timed)
+                                      : TestLargeFile(file, matcher, keepGoing, timed);
     if (waitedOnStorage) {
-        // Where the file system does not tell, a test that took long waited:
-        // a share's round trips take far longer than reading from memory.
-        *waitedOnStorage = file.ToldWhetherInMemory()
-                               ? file.WaitedOnStorage()
-                               : std::chrono::steady_clock::now() - started > kSlowTest;
+        // Where the file system does not tell, a test whose system calls took
+        // long waited: a share's round trips take far longer than reading
+        // from memory.
+        *waitedOnStorage = file.ToldWhetherInMemory() ? file.WaitedOnStorage() : timed.Slow();
     }
     return verdict;
 }

@@ -44,7 +44,10 @@ public:
     ~FileReplacement();
 
     Expected<void> Write(std::string_view bytes);
-    // Flushes the new file to disk and puts it in the old one's place.
+    // Flushes the new file to disk and puts it in the old one's place. On
+    // POSIX the folder is flushed after that; when this fails (other than by
+    // a file system that does not flush folders), the new file stands in the
+    // old one's place but may not survive a power cut, and Commit() fails.
     Expected<void> Commit();
 
 private:

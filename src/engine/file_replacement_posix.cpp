@@ -171,6 +171,18 @@ int OpenUnnamedFile(const std::string& folder) {
     return fd;
 }
 
+// Flushes the folder, so that a rename into it survives a power cut. A
+// folder that cannot be opened for it, or a file system that refuses to
+// flush folders, leaves the rename as the file system keeps it: 0 then,
+// else the error.
+int FlushFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const int code = fsync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return code == EINVAL || code == EROFS ? 0 : code;
+}
+
 }  // namespace
 
 struct FileReplacement::NewFile {
@@ -281,7 +293,7 @@ Expected<void> FileReplacement::Write(std::string_view bytes) {
 
 // An unnamed file gets its name only now, complete and on disk: link()
 // cannot replace the target, so it is linked in beside it and renamed over
-// it, as a named new file is.
+// it, as a named new file is. The rename is on disk once the folder is.
 Expected<void> FileReplacement::Commit() {
     NewFile& file = *m_newFile;
     if (fsync(file.fd) != 0) return FileError("write", file.path, errno);
@@ -299,6 +311,9 @@ Expected<void> FileReplacement::Commit() {
         return FileError("replace", file.path, code);
     }
     file.ForgetNewName();
+    if (const int code = FlushFolder(ContainingFolder(file.target))) {
+        return FileError("write", file.path, code);
+    }
     return {};
 }
 

@@ -111,6 +111,12 @@ MemoryOnlyRefusals& MemoryOnlyReadRefusals() {
     return refusals;
 }
 
+// Whether a failed read from memory only says that the file system does not
+// offer it, rather than that this file could not be read.
+bool RefusesMemoryOnlyReads(int code) {
+    return code == EOPNOTSUPP || code == EINVAL || code == ENOSYS;
+}
+
 // The file system of fd refused: it is looked up now, once per file system,
 // rather than kept for every file opened.
 void RememberMemoryOnlyRefusal(int fd) {
@@ -263,10 +269,12 @@ Expected<std::size_t> ReadableFile::Read(char* into, std::size_t count) {
         const bool askMemoryFirst = (m_systemState & kAskMemoryFirst) != 0;
         ssize_t got = askMemoryFirst ? preadv2(fd, &rest, 1, -1, RWF_NOWAIT) : -1;
         if (!askMemoryFirst || (got < 0 && errno != EINTR)) {
-            // EAGAIN: not in memory; any other failure: the file system cannot tell.
+            // EAGAIN: not in memory; a refusal: the file system cannot tell;
+            // anything else is this file's error, which the ordinary read
+            // meets again and reports.
             if (askMemoryFirst && errno == EAGAIN) {
                 m_systemState |= kWaitedOnStorage | kMemoryAnswered;
-            } else if (askMemoryFirst) {
+            } else if (askMemoryFirst && RefusesMemoryOnlyReads(errno)) {
                 RememberMemoryOnlyRefusal(fd);
             }
             m_systemState &= ~kAskMemoryFirst;

@@ -157,7 +157,8 @@ void FileTestPool::SubmitFirst(std::shared_ptr<FileTestJob> job) {
     m_roomForReserve.notify_one();
 }
 
-bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs) {
+bool FileTestPool::NextJobs(unsigned worker, std::size_t most,
+                            std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     jobs.clear();
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -186,9 +187,11 @@ bool FileTestPool::NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTes
             m_roomForReserve.notify_all();
         }
     }
-    // A share of the queue, so that the other workers find work too.
-    const std::size_t share =
-        std::clamp<std::size_t>(m_queue.size() / m_allowed, 1, kSmallFilesPerBatch);
+    // A share of the queue, so that the other workers find work too; a job
+    // that a batch left to be tested alone is taken alone.
+    const std::size_t share = m_queue.front()->TriedTogether()
+                                  ? 1
+                                  : std::clamp<std::size_t>(m_queue.size() / m_allowed, 1, most);
     for (std::size_t i = 0; i < share; ++i) {
         jobs.push_back(std::move(m_queue.front()));
         m_queue.pop_front();
@@ -201,6 +204,8 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
     std::vector<const std::string*> paths;
     std::vector<FileTestJob*> tested;
     for (const auto& job : jobs) {
+        if (job->TriedTogether()) continue;
+        job->MarkTriedTogether();
         if (job->Cancelled()) {
             job->Finish(Verdict::Stopped, false);
             Settled(*job);
@@ -209,6 +214,7 @@ void FileTestPool::TestTogether(SmallFileReader& reader,
             tested.push_back(job.get());
         }
     }
+    if (paths.empty()) return;
     std::array<SmallFileOutcome, kSmallFilesPerBatch> outcomes;
     reader.ReadAll(paths, outcomes);
     for (std::size_t i = 0; i < tested.size(); ++i) {
@@ -304,13 +310,30 @@ void FileTestPool::ReleasePath(const std::string& path) {
     }
 }
 
+// Only a queue that was empty can have workers asleep for want of a job.
+void FileTestPool::GiveBack(std::span<const std::shared_ptr<FileTestJob>> jobs) {
+    if (jobs.empty()) return;
+    bool wasEmpty = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        wasEmpty = m_queue.empty();
+        m_queue.insert(m_queue.begin(), jobs.begin(), jobs.end());
+    }
+    if (wasEmpty) {
+        m_jobForActive.notify_all();
+        m_roomForReserve.notify_one();
+    }
+}
+
 // Small files are read together where the system can; the rest, and every
-// file where it cannot, one by one.
+// file where it cannot, one by one: a worker tests one of them and gives the
+// others back, so that a test that never ends holds up no other.
 void FileTestPool::Work(unsigned worker) {
     std::unique_ptr<SmallFileReader> reader;
     bool readerTried = false;
     std::vector<std::shared_ptr<FileTestJob>> jobs;
-    while (NextJobs(worker, jobs)) {
+    // Without batched reads, each job is taken alone.
+    while (NextJobs(worker, readerTried && !reader ? 1 : kSmallFilesPerBatch, jobs)) {
         MarkBusy(worker);
         if (jobs.size() > 1 && !readerTried) {
             reader = SmallFileReader::Create(kSingleReadLimit);
@@ -319,11 +342,11 @@ void FileTestPool::Work(unsigned worker) {
         if (jobs.size() > 1 && reader) {
             TestTogether(*reader, jobs);
         }
-        for (const auto& job : jobs) {
-            if (!job->Done()) {
-                MarkBusy(worker);
-                RunAlone(worker, job);
-            }
+        std::erase_if(jobs, [](const auto& job) { return job->Done(); });
+        if (!jobs.empty()) {
+            GiveBack(std::span(jobs).subspan(1));
+            MarkBusy(worker);
+            RunAlone(worker, jobs.front());
         }
         MarkIdle(worker);
         jobs.clear();

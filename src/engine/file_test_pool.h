@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -66,6 +67,11 @@ public:
     // Ends the job with an outcome found elsewhere.
     void Finish(Expected<Verdict> outcome, bool waitedOnStorage);
 
+    // Whether a batch of small files already had the job, which it then left
+    // to be tested alone.
+    bool TriedTogether() const { return m_triedTogether; }
+    void MarkTriedTogether() { m_triedTogether = true; }
+
 private:
     std::string m_path;
     std::shared_ptr<const PhraseMatcher> m_matcher;
@@ -75,6 +81,7 @@ private:
     std::optional<Expected<Verdict>> m_outcome;
     std::optional<Expected<OpenedFolder>> m_folder;
     bool m_waitedOnStorage = false;
+    bool m_triedTogether = false;
 };
 
 // Worker threads that run FileTestJobs in the order they were submitted.
@@ -116,12 +123,17 @@ private:
     // Worker n runs jobs while n is below the number allowed; the others sleep
     // apart, so the same few threads, with their warm caches, do the work.
     void Work(unsigned worker);
-    // The next jobs in order for worker: several while many are queued, so
-    // that small files are read together; false when the pool ends.
-    bool NextJobs(unsigned worker, std::vector<std::shared_ptr<FileTestJob>>& jobs);
+    // The next jobs in order for worker, at most most: several while many
+    // are queued, so that small files are read together; false when the pool
+    // ends.
+    bool NextJobs(unsigned worker, std::size_t most,
+                  std::vector<std::shared_ptr<FileTestJob>>& jobs);
     // Tests the small files among jobs together and settles every job it can.
     void TestTogether(SmallFileReader& reader,
                       const std::vector<std::shared_ptr<FileTestJob>>& jobs);
+    // Puts jobs a worker took but did not start back at the front of the
+    // queue, in their order.
+    void GiveBack(std::span<const std::shared_ptr<FileTestJob>> jobs);
     // Runs job unless another test of the same file is under way, which it
     // then waits for without holding a thread: a second open of a file whose
     // read a share never answers can block beyond the reach of any signal.

@@ -4,7 +4,10 @@
 //
 // Only files on local disks are read so: a request on a network share or a
 // FUSE file system may never be answered, and a process cannot end while
-// one of its io_uring requests waits; their files are read one by one.
+// one of its io_uring requests waits; their files are read one by one. A
+// path is read in a batch only when it names a file itself, in a folder on a
+// local disk: a symbolic link, whose target may lie anywhere, or a file
+// mounted over the entry is read one by one as well.
 #include <fcntl.h>
 #include <liburing.h>
 #include <linux/magic.h>
@@ -39,6 +42,14 @@ Step StepOf(std::uint64_t tag) {
 
 std::size_t IndexOf(std::uint64_t tag) {
     return static_cast<std::size_t>(tag & 0xFFFFFFFFu);
+}
+
+// Whether what a look-up without following links found is the file itself,
+// which lies on the file system of its folder.
+bool IsOwnEntry(const struct statx& info) {
+    const bool mountRoot =
+        (info.stx_attributes_mask & info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    return !S_ISLNK(info.stx_mode) && !mountRoot;
 }
 
 PathKind KindOf(const struct statx& info) {
@@ -85,17 +96,52 @@ bool InitRing(io_uring& ring) {
 }  // namespace
 
 struct SmallFileReader::Ring {
+    // What the kernel writes into as requests complete.
+    struct Storage {
+        std::unique_ptr<char[]> buffers;
+        std::array<struct statx, kSmallFilesPerBatch> lookUps{};
+    };
+
     io_uring ring{};
     bool initialised = false;
     std::size_t sizeLimit = 0;
-    std::unique_ptr<char[]> buffers;
-    std::array<struct statx, kSmallFilesPerBatch> lookUps{};
+    std::unique_ptr<Storage> storage;
+    // The storage of torn-down rings, whose cancelled requests the kernel
+    // may still be ending.
+    std::vector<std::unique_ptr<Storage>> retired;
     std::array<bool, kSmallFilesPerBatch> open{};
 
-    char* Buffer(std::size_t index) const { return buffers.get() + index * sizeLimit; }
+    char* Buffer(std::size_t index) const { return storage->buffers.get() + index * sizeLimit; }
+    struct statx& LookUp(std::size_t index) const {
+        return storage->lookUps[index];
+    }
 
     ~Ring() {
         if (initialised) io_uring_queue_exit(&ring);
+    }
+
+    bool Start() {
+        initialised = InitRing(ring);
+        if (initialised && io_uring_register_files_sparse(&ring, kSmallFilesPerBatch) != 0) {
+            io_uring_queue_exit(&ring);
+            initialised = false;
+        }
+        if (initialised) {
+            storage = std::make_unique<Storage>();
+            storage->buffers =
+                std::make_unique_for_overwrite<char[]>(kSmallFilesPerBatch * sizeLimit);
+        }
+        return initialised;
+    }
+
+    // A failed submission or wait may leave requests in the queue and
+    // completions in the ring that the next batch would take for its own:
+    // the ring is torn down and a fresh one started.
+    void Restart() {
+        if (initialised) io_uring_queue_exit(&ring);
+        initialised = false;
+        retired.push_back(std::move(storage));
+        static_cast<void>(Start());
     }
 
     // Whether the files of folder are read in batches; the answer for the
@@ -149,7 +195,9 @@ struct SmallFileReader::Ring {
 
     void PrepareOpenAndRead(std::size_t index, const std::string& path, std::size_t size) {
         io_uring_sqe* openFile = Next(Step::Open, index);
-        io_uring_prep_openat_direct(openFile, AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK, 0,
+        // A link put in the file's place since its look-up is not followed.
+        io_uring_prep_openat_direct(openFile, AT_FDCWD, path.c_str(),
+                                    O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0,
                                     static_cast<unsigned>(index));
         openFile->flags |= IOSQE_IO_LINK;
         PrepareRead(index, 0, size, true);
@@ -158,11 +206,8 @@ struct SmallFileReader::Ring {
 
 std::unique_ptr<SmallFileReader> SmallFileReader::Create(std::size_t sizeLimit) {
     auto ring = std::make_unique<Ring>();
-    ring->initialised = InitRing(ring->ring);
-    if (!ring->initialised) return nullptr;
-    if (io_uring_register_files_sparse(&ring->ring, kSmallFilesPerBatch) != 0) return nullptr;
     ring->sizeLimit = std::max<std::size_t>(sizeLimit, 1);
-    ring->buffers = std::make_unique_for_overwrite<char[]>(kSmallFilesPerBatch * ring->sizeLimit);
+    if (!ring->Start()) return nullptr;
     return std::unique_ptr<SmallFileReader>(new SmallFileReader(std::move(ring)));
 }
 
@@ -177,12 +222,18 @@ std::string_view SmallFileReader::Content(std::size_t index, std::size_t length)
 // Reads first ask for what is in memory only; a read that would wait, or got
 // only part of the file, goes on in a further round that waits for the
 // storage. A read that ends early finds the file shrunk since it was looked
-// up. Whatever a failed step left open is closed at the end.
+// up. Whatever a failed step left open is closed at the end. When the ring
+// itself fails, the batch leaves every path to the caller.
 void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
                               std::span<SmallFileOutcome> outcomes) {
     Ring& ring = *m_ring;
     const std::size_t count = std::min(paths.size(), kSmallFilesPerBatch);
     std::fill(outcomes.begin(), outcomes.begin() + count, SmallFileOutcome{});
+    if (!ring.initialised) return;
+    const auto leaveAllToCaller = [&] {
+        std::fill(outcomes.begin(), outcomes.begin() + count, SmallFileOutcome{});
+        ring.Restart();
+    };
     ring.open.fill(false);
 
     unsigned lookUps = 0;
@@ -194,20 +245,20 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
             outcomes[i].lookedUp = true;
             continue;
         }
-        io_uring_prep_statx(ring.Next(Step::LookUp, i), AT_FDCWD, paths[i]->c_str(), 0,
-                            STATX_TYPE | STATX_SIZE, &ring.lookUps[i]);
+        io_uring_prep_statx(ring.Next(Step::LookUp, i), AT_FDCWD, paths[i]->c_str(),
+                            AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE, &ring.LookUp(i));
         ++lookUps;
     }
     std::array<bool, kSmallFilesPerBatch> found{};
     const bool looked = ring.Complete(lookUps, [&](std::uint64_t tag, int result) {
-        SmallFileOutcome& outcome = outcomes[IndexOf(tag)];
-        outcome.lookedUp = true;
-        found[IndexOf(tag)] = result == 0;
-        outcome.kind = result == 0 ? KindOf(ring.lookUps[IndexOf(tag)])
-                                   : FailedLookUp(*paths[IndexOf(tag)], -result);
+        const std::size_t i = IndexOf(tag);
+        if (result == 0 && !IsOwnEntry(ring.LookUp(i))) return;
+        outcomes[i].lookedUp = true;
+        found[i] = result == 0;
+        outcomes[i].kind = result == 0 ? KindOf(ring.LookUp(i)) : FailedLookUp(*paths[i], -result);
     });
     if (!looked) {
-        std::fill(outcomes.begin(), outcomes.begin() + count, SmallFileOutcome{});
+        leaveAllToCaller();
         return;
     }
 
@@ -217,7 +268,7 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
     unsigned steps = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (!found[i]) continue;
-        size[i] = ring.lookUps[i].stx_size;
+        size[i] = ring.LookUp(i).stx_size;
         if (!(outcomes[i].kind == PathKind::RegularFile) || size[i] > ring.sizeLimit) continue;
         ring.PrepareOpenAndRead(i, *paths[i], size[i]);
         ring.open[i] = pending[i] = true;
@@ -228,7 +279,11 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
             const std::size_t i = IndexOf(tag);
             switch (StepOf(tag)) {
                 case Step::Open:
-                    if (result < 0) {
+                    if (result == -ELOOP) {
+                        // Replaced by a link since the look-up.
+                        ring.open[i] = pending[i] = false;
+                        outcomes[i] = SmallFileOutcome{};
+                    } else if (result < 0) {
                         ring.open[i] = pending[i] = false;
                         outcomes[i].read = FileError("open", *paths[i], -result);
                     }
@@ -255,14 +310,17 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
                     break;
             }
         });
+        if (!completed) {
+            leaveAllToCaller();
+            return;
+        }
         steps = 0;
-        for (std::size_t i = 0; completed && i < count; ++i) {
+        for (std::size_t i = 0; i < count; ++i) {
             if (pending[i] && ring.open[i]) {
                 ring.PrepareRead(i, got[i], size[i], false);
                 steps += 2;
             }
         }
-        if (!completed) break;
     }
     unsigned closes = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -270,14 +328,18 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
             io_uring_prep_close_direct(ring.Next(Step::Close, i), static_cast<unsigned>(i));
             ++closes;
         }
-        if (outcomes[i].kind == PathKind::RegularFile && size[i] <= ring.sizeLimit &&
-            !outcomes[i].read) {
+        if (outcomes[i].lookedUp && outcomes[i].kind == PathKind::RegularFile &&
+            size[i] <= ring.sizeLimit && !outcomes[i].read) {
             outcomes[i].read = got[i];
         }
     }
-    static_cast<void>(ring.Complete(closes, [&](std::uint64_t tag, int result) {
-        if (result == 0) ring.open[IndexOf(tag)] = false;
-    }));
+    // The reads are complete; only the ring needs a fresh start when the
+    // closes fail.
+    if (!ring.Complete(closes, [&](std::uint64_t tag, int result) {
+            if (result == 0) ring.open[IndexOf(tag)] = false;
+        })) {
+        ring.Restart();
+    }
 }
 
 void SmallFileReader::RefuseForTesting() {

@@ -13,6 +13,7 @@
 
 #include "engine/content_test.h"
 #include "engine/file_test_pool.h"
+#include "scoped_test_fs.h"
 #include "temp_dir.h"
 
 namespace tarnwick {
@@ -25,7 +26,8 @@ std::unique_ptr<SmallFileReader> ReaderOrNothing() {
 }
 
 // Every kind of path a batch meets, with what it must find, read and say;
-// twice over, so that the second batch reuses what the first one left.
+// twice over, so that the second batch reuses what the first one left. A
+// link, whose target may lie on a share, is left to the caller.
 TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
     const auto reader = ReaderOrNothing();
     if (!reader) GTEST_SKIP() << "this system refuses batched reads";
@@ -38,6 +40,7 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
         std::string path;
         Expected<PathKind> kind;
         std::optional<std::string> content;
+        bool batched = true;
     } cases[] = {
         {dir.WriteFile("text.txt", "hello world"), PathKind::RegularFile, "hello world"},
         {dir.WriteFile("empty.txt", ""), PathKind::RegularFile, ""},
@@ -45,7 +48,7 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
          std::string(kSingleReadLimit, 'a')},
         {dir.WriteFile("large.txt", std::string(kSingleReadLimit + 1, 'a')), PathKind::RegularFile,
          std::nullopt},
-        {dir.PathOf("link"), PathKind::RegularFile, "through a link"},
+        {dir.PathOf("link"), PathKind::Missing, std::nullopt, false},
         {dir.MakeFolder("folder"), PathKind::Directory, std::nullopt},
         {dir.PathOf("missing"), PathKind::Missing, std::nullopt},
         {dir.MakeFifo("pipe"), PathKind::Other, std::nullopt},
@@ -63,7 +66,7 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             const SmallFileOutcome& outcome = outcomes[i];
             SCOPED_TRACE(cases[i].path);
-            if (!batchedHere) {
+            if (!batchedHere || !cases[i].batched) {
                 if (!cases[i].path.empty()) {
                     EXPECT_FALSE(outcome.lookedUp);
                 }
@@ -110,6 +113,35 @@ std::vector<std::shared_ptr<FileTestJob>> TestInPool(
         while (!job->Done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return jobs;
+}
+
+// A link on the local disk to a file on a share that never answers holds up
+// only its own test, not the local files read in the same batch.
+TEST(SmallFileReader, ALinkToAFileThatNeverAnswersHoldsUpOnlyItself) {
+    if (const auto reason = testing::TestFsUnavailable()) GTEST_SKIP() << "SKIPPED: " << *reason;
+    testing::TestFsOptions options;
+    options.hangLookup = {"dead*"};
+    TempDir dir;
+    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    std::vector<std::shared_ptr<FileTestJob>> jobs;
+    FileTestPool pool(2, {});
+    testing::ScopedTestFs share(options);
+    ASSERT_EQ(symlink(share.Write("dead.txt", "hay").c_str(), dir.PathOf("link").c_str()), 0);
+    jobs.push_back(std::make_shared<FileTestJob>(dir.PathOf("link"), matcher));
+    for (int i = 0; i < 20; ++i) {
+        jobs.push_back(
+            std::make_shared<FileTestJob>(dir.WriteFile(std::to_string(i), "hay"), matcher));
+    }
+    pool.SubmitAll(jobs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (std::size_t i = 1; i < jobs.size(); ++i) {
+        while (!jobs[i]->Done() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(jobs[i]->Done()) << jobs[i]->Path() << " was held up";
+        EXPECT_EQ(jobs[i]->Outcome().Value(), Verdict::Lacks);
+    }
+    EXPECT_FALSE(jobs[0]->Done());
+    share.End();
 }
 
 // Files whose size says 0 give their content only when read; read alone or
