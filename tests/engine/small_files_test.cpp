@@ -54,7 +54,7 @@ TEST(SmallFileReader, LooksUpEveryPathAndReadsOnlySmallRegularFiles) {
         {dir.MakeFifo("pipe"), PathKind::Other, std::nullopt},
         {dir.PathOf("text.txt") + std::string(1, '\0') + "x", PathKind::Missing, std::nullopt},
         {std::string(), PathKind::Missing, std::nullopt},
-        {loop, FileError("look up", loop, ELOOP), std::nullopt},
+        {loop, FileError("look up", loop, ELOOP), std::nullopt, false},
     };
     std::vector<const std::string*> paths;
     for (const auto& row : cases) paths.push_back(&row.path);
