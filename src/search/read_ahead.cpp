@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace tarnwick {
@@ -16,11 +17,16 @@ namespace {
 // a file at the end of another worker's share.
 constexpr std::size_t kFilesAheadPerWorker = 32;
 constexpr std::size_t kFilesAheadPerStorageTest = 64;
+// About as often as the window shows new results.
+constexpr auto kRecheckInterval = std::chrono::milliseconds(30);
 
 }  // namespace
 
 SearchWorkers::SearchWorkers(unsigned workers)
-    : m_pool(workers, [this](const FileTestJob& job) { JobProgressed(job); }) {}
+    : m_pool(workers, [this](const FileTestJob& job) { JobProgressed(job); }) {
+    m_recheck.setSingleShot(true);
+    m_recheck.setInterval(kRecheckInterval);
+}
 
 // A long job wakes the loop too, so that the verdicts before it are taken
 // and the progress shows the file being read.
@@ -36,6 +42,9 @@ void SearchWorkers::JobProgressed(const FileTestJob& job) {
 void SearchWorkers::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) {
     // A wait may nest in the events another wait processes.
     const FileTestJob* const outerWakeOn = m_wakeOn.exchange(wakeOn.Done() ? &job : &wakeOn);
+    if (m_wakeOn.load() != &job) {
+        m_recheck.start();
+    }
     m_waiter.WaitOnce([&] { return job.Done() || m_wakeOn.load()->Done(); });
     m_wakeOn.store(outerWakeOn);
 }

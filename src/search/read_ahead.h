@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <cstddef>
 #include <deque>
@@ -36,6 +37,9 @@ private:
     void JobProgressed(const FileTestJob& job);
 
     EventLoopWaiter m_waiter;
+    // Ends a wait for a later job after a while: the verdicts that are in by
+    // then are taken, although that job may never end (a dead share).
+    QTimer m_recheck;
     // The job whose end wakes the waiting GUI thread.
     std::atomic<const FileTestJob*> m_wakeOn{nullptr};
     FileTestPool m_pool;
