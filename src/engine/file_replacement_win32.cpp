@@ -18,16 +18,6 @@
 
 namespace tarnwick {
 
-std::string ShownPath(std::wstring_view systemPath) {
-    constexpr std::wstring_view kLongUncPrefix = L"\\\\?\\UNC\\";
-    constexpr std::wstring_view kLongPathPrefix = L"\\\\?\\";
-    if (systemPath.starts_with(kLongUncPrefix))
-        return "\\\\" + Utf8Of(systemPath.substr(kLongUncPrefix.size()));
-    if (systemPath.starts_with(kLongPathPrefix))
-        return Utf8Of(systemPath.substr(kLongPathPrefix.size()));
-    return Utf8Of(systemPath);
-}
-
 namespace {
 
 constexpr std::string_view kNewNamePrefix = ".tarnwick-";

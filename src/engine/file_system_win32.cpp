@@ -71,10 +71,6 @@ std::string Utf8Of(std::basic_string_view<Unit> text) {
     return out;
 }
 
-bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 // The path as the wide API takes it; nothing when the system cannot take it
 // (a malformed sequence or a NUL), with the reason in lastError.
 std::optional<std::wstring> WidePath(std::string_view path, DWORD& lastError) {
@@ -189,20 +185,28 @@ std::size_t DriveRootLength(std::string_view path) {
 // folder of a relative path, but takes the extended-length form literally:
 // the full path is made first, as the system would make it.
 std::wstring SystemPath(const std::wstring& path) {
-    if (path.empty() || StartsWith(path, kExtendedPrefix) || StartsWith(path, kDevicePrefix))
+    if (path.empty() || path.starts_with(kExtendedPrefix) || path.starts_with(kDevicePrefix))
         return path;
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     std::wstring full(size, L'\0');
     const DWORD length = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
     if (length == 0 || length >= size) return path;
     full.resize(length);
-    if (StartsWith(full, kDevicePrefix)) return full;
-    if (StartsWith(full, L"\\\\")) return std::wstring(kExtendedUncPrefix) + full.substr(2);
+    if (full.starts_with(kDevicePrefix)) return full;
+    if (full.starts_with(L"\\\\")) return std::wstring(kExtendedUncPrefix) + full.substr(2);
     return std::wstring(kExtendedPrefix) + full;
 }
 
+std::string ShownPath(std::wstring_view systemPath) {
+    if (systemPath.starts_with(kExtendedUncPrefix))
+        return "\\\\" + Utf8Of(systemPath.substr(kExtendedUncPrefix.size()));
+    if (systemPath.starts_with(kExtendedPrefix))
+        return Utf8Of(systemPath.substr(kExtendedPrefix.size()));
+    return Utf8Of(systemPath);
+}
+
 bool IsDevicePath(std::wstring_view systemPath) {
-    return StartsWith(systemPath, kDevicePrefix);
+    return systemPath.starts_with(kDevicePrefix);
 }
 
 // Every byte that is no lead byte, and every pair of a lead byte and a
