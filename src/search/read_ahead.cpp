@@ -17,36 +17,28 @@ namespace {
 // a file at the end of another worker's share.
 constexpr std::size_t kFilesAheadPerWorker = 32;
 constexpr std::size_t kFilesAheadPerStorageTest = 64;
-// About as often as the window shows new results.
-constexpr auto kRecheckInterval = std::chrono::milliseconds(30);
 
 }  // namespace
 
 SearchWorkers::SearchWorkers(unsigned workers)
-    : m_pool(workers, [this](const FileTestJob& job) { JobProgressed(job); }) {
-    m_recheck.setSingleShot(true);
-    m_recheck.setInterval(kRecheckInterval);
-}
+    : m_pool(workers, [this](const FileTestJob& job) { JobProgressed(job); }) {}
 
 // A long job wakes the loop too, so that the verdicts before it are taken
 // and the progress shows the file being read.
 void SearchWorkers::JobProgressed(const FileTestJob& job) {
     // Pairs with the fence in the waiter: either the GUI thread's last look
-    // sees the job done, or this sees the job it named.
+    // sees the job done, or this sees the job it waits for.
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (!job.Done() || m_wakeOn.load() == &job) {
+    if (!job.Done() || m_turn.load() == &job) {
         m_waiter.Wake();
     }
 }
 
-void SearchWorkers::WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn) {
+void SearchWorkers::WaitOnce(const FileTestJob& job) {
     // A wait may nest in the events another wait processes.
-    const FileTestJob* const outerWakeOn = m_wakeOn.exchange(wakeOn.Done() ? &job : &wakeOn);
-    if (m_wakeOn.load() != &job) {
-        m_recheck.start();
-    }
-    m_waiter.WaitOnce([&] { return job.Done() || m_wakeOn.load()->Done(); });
-    m_wakeOn.store(outerWakeOn);
+    const FileTestJob* const outerTurn = m_turn.exchange(&job);
+    m_waiter.WaitOnce([&] { return job.Done(); });
+    m_turn.store(outerTurn);
 }
 
 // While the storage is slow, the verdicts are taken in order behind a file
@@ -129,16 +121,11 @@ std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(
     return job;
 }
 
-const FileTestJob& ReadAhead::WakeOnFor(const FileTestJob& job) const {
-    const std::size_t batch = std::min(m_window.size(), m_depth / 4);
-    return batch == 0 ? job : *m_window[batch - 1].job;
-}
-
 // A stop is honoured at once: a test that does not end, such as a read from
 // a share that does not answer, keeps its worker, never the run.
 bool ReadAhead::Await(FileTestJob& job, const std::function<bool()>& stopRequested) {
     while (!job.Done() && !stopRequested()) {
-        m_workers.WaitOnce(job, WakeOnFor(job));
+        m_workers.WaitOnce(job);
     }
     if (stopRequested()) {
         job.Cancel();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QTimer>
 #include <atomic>
 #include <cstddef>
 #include <deque>
@@ -26,8 +25,8 @@ public:
 
     FileTestPool& Pool() { return m_pool; }
     // Processes events, sleeping until one comes or until a worker has
-    // finished wakeOn or begun a long job, unless job is done already.
-    void WaitOnce(const FileTestJob& job, const FileTestJob& wakeOn);
+    // settled job or begun a long job, unless job is done already.
+    void WaitOnce(const FileTestJob& job);
     // Files tested ahead of a search: enough to keep every worker busy while
     // the search takes the verdicts in order, whatever the files' sizes.
     std::size_t ReadAheadDepth() const;
@@ -37,11 +36,8 @@ private:
     void JobProgressed(const FileTestJob& job);
 
     EventLoopWaiter m_waiter;
-    // Ends a wait for a later job after a while: the verdicts that are in by
-    // then are taken, although that job may never end (a dead share).
-    QTimer m_recheck;
-    // The job whose end wakes the waiting GUI thread.
-    std::atomic<const FileTestJob*> m_wakeOn{nullptr};
+    // The job whose turn it is: its end wakes the waiting GUI thread.
+    std::atomic<const FileTestJob*> m_turn{nullptr};
     FileTestPool m_pool;
 };
 
@@ -88,9 +84,6 @@ private:
                                             const std::shared_ptr<const PhraseMatcher>& matcher);
     // false when a stop came first.
     bool Await(FileTestJob& job, const std::function<bool()>& stopRequested);
-    // The job whose end wakes a wait for job: a later one while it runs, so
-    // that the verdicts in between are taken in one go.
-    const FileTestJob& WakeOnFor(const FileTestJob& job) const;
     void CancelAll();
 
     SearchWorkers& m_workers;
