@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/content_test.h"
+#include "engine/small_files.h"
+
+namespace tarnwick {
+
+// A folder entry of a search, opened and listed on a worker: its path as
+// shown and joined, and its files: nothing when the folder cannot be opened
+// for listing, the failure when its listing failed midway.
+struct OpenedFolder {
+    std::string path;
+    std::optional<Expected<std::vector<std::string>>> files;
+
+    bool ListingFailed() const { return files && !*files; }
+};
+
+// One file to test on a worker thread. The submitter reads outcome only
+// after Done() turned true; Cancel() makes the worker stop before its next
+// block, with the verdict Stopped.
+class FileTestJob {
+public:
+    // A search entry that is no file is opened as a folder and its files are
+    // listed by the same job; a folder's file is only tested.
+    enum class Subject { SearchEntry, FolderFile };
+
+    FileTestJob(std::string path, std::shared_ptr<const PhraseMatcher> matcher,
+                Subject subject = Subject::FolderFile)
+        : m_path(std::move(path)), m_matcher(std::move(matcher)), m_subject(subject) {}
+
+    const std::string& Path() const { return m_path; }
+    const PhraseMatcher& Matcher() const { return *m_matcher; }
+    const std::shared_ptr<const PhraseMatcher>& SharedMatcher() const { return m_matcher; }
+    Subject GetSubject() const { return m_subject; }
+
+    void Cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    bool Cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+
+    bool Done() const { return m_done.load(std::memory_order_acquire); }
+    const Expected<Verdict>& Outcome() const { return *m_outcome; }
+    // Whether the test had to wait for the storage; read after Done().
+    bool WaitedOnStorage() const { return m_waitedOnStorage; }
+    // For a search entry whose verdict is NotAFile: the folder it names, or
+    // why it cannot be opened as one; read after Done().
+    const std::optional<Expected<OpenedFolder>>& Folder() const { return m_folder; }
+    // Whether the outcome is a failure that the same test, made again later,
+    // may not meet.
+    bool Failed() const;
+
+    // onProgress is called before each block of a long file.
+    void Run(const std::function<void()>& onProgress);
+    // Ends the job with an outcome found elsewhere.
+    void Finish(Expected<Verdict> outcome, bool waitedOnStorage);
+
+    // Whether a batch of small files already had the job, which it then left
+    // to be tested alone.
+    bool TriedTogether() const { return m_triedTogether; }
+    void MarkTriedTogether() { m_triedTogether = true; }
+
+private:
+    std::string m_path;
+    std::shared_ptr<const PhraseMatcher> m_matcher;
+    Subject m_subject;
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_done{false};
+    std::optional<Expected<Verdict>> m_outcome;
+    std::optional<Expected<OpenedFolder>> m_folder;
+    bool m_waitedOnStorage = false;
+    bool m_triedTogether = false;
+};
+
+// Tests the small files among jobs in one batch of reads and settles every
+// job it can, calling settled for each; the others are marked as tried, to
+// be tested alone.
+void TestSmallFilesTogether(SmallFileReader& reader,
+                            std::span<const std::shared_ptr<FileTestJob>> jobs,
+                            const std::function<void(const FileTestJob&)>& settled);
+
+}  // namespace tarnwick
