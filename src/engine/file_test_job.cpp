@@ -21,10 +21,51 @@ Expected<OpenedFolder> OpenAndListFolder(const std::string& path) {
     return opened;
 }
 
+// The bytes a string holds, with its own.
+std::int64_t BytesOf(const std::string& text) {
+    return static_cast<std::int64_t>(sizeof(std::string) + text.capacity());
+}
+
 }  // namespace
 
-bool FileTestJob::Failed() const {
-    return !Outcome() || (m_folder && (!*m_folder || m_folder->Value().ListingFailed()));
+FileTestJob::FileTestJob(std::string path, std::shared_ptr<const PhraseMatcher> matcher,
+                         Subject subject, std::shared_ptr<ByteAllowance> allowance)
+    : m_path(std::move(path)),
+      m_matcher(std::move(matcher)),
+      m_subject(subject),
+      m_allowance(std::move(allowance)) {
+    Hold(BytesOf(m_path));
+}
+
+FileTestJob::~FileTestJob() {
+    if (m_allowance) {
+        m_allowance->Return(m_heldBytes);
+    }
+}
+
+void FileTestJob::Hold(std::int64_t bytes) {
+    if (m_allowance) {
+        m_allowance->Take(bytes);
+        m_heldBytes += bytes;
+    }
+}
+
+bool FileTestJob::TestAgainAtTurn() const {
+    return !Outcome() || m_listingLeftForTurn ||
+           (m_folder && (!*m_folder || m_folder->Value().ListingFailed()));
+}
+
+void FileTestJob::ListFolder() {
+    if (m_allowance && !m_allowance->Left()) {
+        m_listingLeftForTurn = true;
+        return;
+    }
+    m_folder = OpenAndListFolder(m_path);
+    if (*m_folder && m_folder->Value().files && *m_folder->Value().files) {
+        for (const std::string& file : m_folder->Value().files->Value()) {
+            Hold(BytesOf(file));
+        }
+    }
 }
 
 void FileTestJob::Run(const std::function<void()>& onProgress) {
@@ -44,7 +85,7 @@ void FileTestJob::Run(const std::function<void()>& onProgress) {
         if (Cancelled()) {
             outcome = Verdict::Stopped;
         } else {
-            m_folder = OpenAndListFolder(m_path);
+            ListFolder();
         }
     }
     Finish(std::move(outcome), waitedOnStorage);

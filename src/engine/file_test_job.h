@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,21 @@ struct OpenedFolder {
     bool ListingFailed() const { return files && !*files; }
 };
 
+// The bytes that the jobs of one read-ahead may hold between them: each job
+// holds its path and, for a folder entry, the folder's listing. Shared with
+// the workers.
+class ByteAllowance {
+public:
+    explicit ByteAllowance(std::int64_t bytes) : m_left(bytes) {}
+
+    bool Left() const { return m_left.load(std::memory_order_relaxed) > 0; }
+    void Take(std::int64_t bytes) { m_left.fetch_sub(bytes, std::memory_order_relaxed); }
+    void Return(std::int64_t bytes) { m_left.fetch_add(bytes, std::memory_order_relaxed); }
+
+private:
+    std::atomic<std::int64_t> m_left;
+};
+
 // One file to test on a worker thread. The submitter reads outcome only
 // after Done() turned true; Cancel() makes the worker stop before its next
 // block, with the verdict Stopped.
@@ -32,9 +48,14 @@ public:
     // listed by the same job; a folder's file is only tested.
     enum class Subject { SearchEntry, FolderFile };
 
+    // A job made with an allowance holds its bytes from it until it ends,
+    // and lists a folder only while bytes are left.
     FileTestJob(std::string path, std::shared_ptr<const PhraseMatcher> matcher,
-                Subject subject = Subject::FolderFile)
-        : m_path(std::move(path)), m_matcher(std::move(matcher)), m_subject(subject) {}
+                Subject subject = Subject::FolderFile,
+                std::shared_ptr<ByteAllowance> allowance = nullptr);
+    ~FileTestJob();
+    FileTestJob(const FileTestJob&) = delete;
+    FileTestJob& operator=(const FileTestJob&) = delete;
 
     const std::string& Path() const { return m_path; }
     const PhraseMatcher& Matcher() const { return *m_matcher; }
@@ -51,9 +72,10 @@ public:
     // For a search entry whose verdict is NotAFile: the folder it names, or
     // why it cannot be opened as one; read after Done().
     const std::optional<Expected<OpenedFolder>>& Folder() const { return m_folder; }
-    // Whether the outcome is a failure that the same test, made again later,
-    // may not meet.
-    bool Failed() const;
+    // Whether the test must be made again when the search comes to it: it
+    // failed, which the same test made later may not, or it left a folder's
+    // listing for then, for want of bytes.
+    bool TestAgainAtTurn() const;
 
     // onProgress is called before each block of a long file.
     void Run(const std::function<void()>& onProgress);
@@ -66,6 +88,9 @@ public:
     void MarkTriedTogether() { m_triedTogether = true; }
 
 private:
+    void Hold(std::int64_t bytes);
+    void ListFolder();
+
     std::string m_path;
     std::shared_ptr<const PhraseMatcher> m_matcher;
     Subject m_subject;
@@ -75,6 +100,9 @@ private:
     std::optional<Expected<OpenedFolder>> m_folder;
     bool m_waitedOnStorage = false;
     bool m_triedTogether = false;
+    bool m_listingLeftForTurn = false;
+    std::shared_ptr<ByteAllowance> m_allowance;
+    std::int64_t m_heldBytes = 0;
 };
 
 // Tests the small files among jobs in one batch of reads and settles every

@@ -3,56 +3,16 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 namespace tarnwick {
-
-namespace {
-
-// Files tested ahead per test running at once while the data is in memory,
-// and per further test running at once while the storage is slow: when half
-// the window is taken, the other half still holds two shares of the queue
-// for every test, so no worker runs dry while the search waits in order for
-// a file at the end of another worker's share.
-constexpr std::size_t kFilesAheadPerWorker = 32;
-constexpr std::size_t kFilesAheadPerStorageTest = 64;
-
-}  // namespace
-
-SearchWorkers::SearchWorkers(unsigned workers)
-    : m_pool(workers, [this](const FileTestJob& job) { JobProgressed(job); }) {}
-
-// A long job wakes the loop too, so that the verdicts before it are taken
-// and the progress shows the file being read.
-void SearchWorkers::JobProgressed(const FileTestJob& job) {
-    // Pairs with the fence in the waiter: either the GUI thread's last look
-    // sees the job done, or this sees the job it waits for.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (!job.Done() || m_turn.load() == &job) {
-        m_waiter.Wake();
-    }
-}
-
-void SearchWorkers::WaitOnce(const FileTestJob& job) {
-    // A wait may nest in the events another wait processes.
-    const FileTestJob* const outerTurn = m_turn.exchange(&job);
-    m_waiter.WaitOnce([&] { return job.Done(); });
-    m_turn.store(outerTurn);
-}
-
-// While the storage is slow, the verdicts are taken in order behind a file
-// that takes long to read; room for many files per test running at once lets
-// the other tests go on meanwhile.
-std::size_t SearchWorkers::ReadAheadDepth() const {
-    return kFilesAheadPerWorker * m_pool.Workers() + kFilesAheadPerStorageTest * m_pool.Ceiling();
-}
 
 ReadAhead::ReadAhead(SearchWorkers& workers, ItemAt itemAt, FileTestJob::Subject subject)
     : m_workers(workers),
       m_itemAt(std::move(itemAt)),
       m_subject(subject),
-      m_depth(workers.ReadAheadDepth()) {}
+      m_depth(workers.ReadAheadDepth()),
+      m_allowance(std::make_shared<ByteAllowance>(workers.ReadAheadBytes())) {}
 
 ReadAhead::~ReadAhead() {
     CancelAll();
@@ -73,7 +33,7 @@ std::shared_ptr<const FileTestJob> ReadAhead::TestedAtTurn(
     if (job && !Await(*job, stopRequested)) {
         return nullptr;
     }
-    if (!job || job->Failed()) {
+    if (!job || job->TestAgainAtTurn()) {
         job = std::make_shared<FileTestJob>(pathOf(), matcher, m_subject);
         m_workers.Pool().SubmitFirst(job);
         if (!Await(*job, stopRequested)) {
@@ -91,12 +51,13 @@ void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatch
     }
     m_nextIndex = std::max(m_nextIndex, after + 1);
     std::vector<std::shared_ptr<FileTestJob>> batch;
-    while (m_window.size() < m_depth) {
+    while (m_window.size() < m_depth && m_allowance->Left()) {
         std::optional<Item> item = m_itemAt(m_nextIndex);
         if (!item) {
             break;
         }
-        auto job = std::make_shared<FileTestJob>(std::move(item->path), matcher, m_subject);
+        auto job =
+            std::make_shared<FileTestJob>(std::move(item->path), matcher, m_subject, m_allowance);
         m_window.push_back({m_nextIndex++, std::move(item->text), job});
         batch.push_back(std::move(job));
     }

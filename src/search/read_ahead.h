@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -10,36 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/file_test_pool.h"
-#include "platform/system.h"
+#include "search/search_workers.h"
 
 namespace tarnwick {
-
-// The worker threads that test files for every search of a window, and the
-// waiter through which the GUI thread sleeps until they have news.
-class SearchWorkers {
-public:
-    // workers: tests at once; 0 gives one per core, raised while the tests
-    // wait for the storage.
-    explicit SearchWorkers(unsigned workers);
-
-    FileTestPool& Pool() { return m_pool; }
-    // Processes events, sleeping until one comes or until a worker has
-    // settled job or begun a long job, unless job is done already.
-    void WaitOnce(const FileTestJob& job);
-    // Files tested ahead of a search: enough to keep every worker busy while
-    // the search takes the verdicts in order, whatever the files' sizes.
-    std::size_t ReadAheadDepth() const;
-
-private:
-    // Called on a worker after each job and during a long one.
-    void JobProgressed(const FileTestJob& job);
-
-    EventLoopWaiter m_waiter;
-    // The job whose turn it is: its end wakes the waiting GUI thread.
-    std::atomic<const FileTestJob*> m_turn{nullptr};
-    FileTestPool m_pool;
-};
 
 // Tests the items that a search comes to next on the workers, in the
 // search's order, and hands each tested job over at the item's turn.
@@ -90,6 +62,8 @@ private:
     ItemAt m_itemAt;
     FileTestJob::Subject m_subject;
     std::size_t m_depth;
+    // Shared with the jobs in the window, which hold bytes from it.
+    std::shared_ptr<ByteAllowance> m_allowance;
     std::size_t m_nextIndex = 0;
     std::deque<AheadJob> m_window;
 };
