@@ -102,20 +102,24 @@ void TestSmallFilesTogether(SmallFileReader& reader,
                             const std::function<void(const FileTestJob&)>& settled) {
     std::vector<const std::string*> paths;
     std::vector<FileTestJob*> tested;
+    // Settled only once all are done, so that whoever waits in order for
+    // them wakes once for the batch.
+    std::vector<FileTestJob*> finished;
     for (const auto& job : jobs) {
         if (job->TriedTogether()) continue;
         job->MarkTriedTogether();
         if (job->Cancelled()) {
             job->Finish(Verdict::Stopped, false);
-            settled(*job);
+            finished.push_back(job.get());
         } else {
             paths.push_back(&job->Path());
             tested.push_back(job.get());
         }
     }
-    if (paths.empty()) return;
     std::array<SmallFileOutcome, kSmallFilesPerBatch> outcomes;
-    reader.ReadAll(paths, outcomes);
+    if (!paths.empty()) {
+        reader.ReadAll(paths, outcomes);
+    }
     for (std::size_t i = 0; i < tested.size(); ++i) {
         const SmallFileOutcome& outcome = outcomes[i];
         FileTestJob& job = *tested[i];
@@ -138,7 +142,10 @@ void TestSmallFilesTogether(SmallFileReader& reader,
                 VerdictOnWholeContent(reader.Content(i, outcome.read->Value()), job.Matcher()),
                 outcome.waitedOnStorage);
         }
-        settled(job);
+        finished.push_back(&job);
+    }
+    for (const FileTestJob* job : finished) {
+        settled(*job);
     }
 }
 
