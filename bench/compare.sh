@@ -18,6 +18,9 @@
 #   env TARNWICK_TESTFS         the test file system (default build/bench/tests/testfs/tarnwick_testfs)
 #   env TARNWICK_BENCH_DRIVER   the search driver (default build/bench/bench/tarnwick_search_bench)
 #   env TARNWICK_WINDOW_BENCH   the window driver (default build/bench/bench/tarnwick_window_bench)
+#   env TARNWICK_WINDOW_BEFORE  another build of the window driver, such as that of the
+#                               commit before a change: with --cold and --share it runs
+#                               beside the window as "window-before"
 #   env ROUNDS                  interleaved rounds, default 7
 #   env COLD_ROUNDS             interleaved rounds on a cold cache, default 3
 #
@@ -58,6 +61,7 @@ tree="$corpus/tree"
 repo=$(cd "$(dirname "$0")/.." && pwd)
 driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/bench/bench/tarnwick_search_bench"}
 window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
+window_before=${TARNWICK_WINDOW_BEFORE:-}
 rounds=${ROUNDS:-7}
 cold_rounds=${COLD_ROUNDS:-3}
 cores=$(nproc)
@@ -103,6 +107,7 @@ if [ -n "$share_latency" ]; then
     head -n "$share_files" "$list" | sed "s|^$tree/|$mount/|" >"$work/share-list"
     tr '\n' '\0' <"$work/share-list" >"$work/share-files0"
     share_names=(plain-j2 plain-j16 plain-j32 plain-j64 rg-j2 rg-j16 grep window)
+    [ -n "$window_before" ] && share_names+=(window-before)
     run_share_tool() {
         case "$1" in
             plain-j*) "$driver" "$work/share-list" "$phrase" --plain-read --lookup \
@@ -111,6 +116,7 @@ if [ -n "$share_latency" ]; then
                 <"$work/share-files0" ;;
             grep) LC_ALL=C xargs -0 grep -L -F -- "$phrase" <"$work/share-files0" ;;
             window) "$window" search "$work/share-list" "$phrase" --print-results ;;
+            window-before) "$window_before" search "$work/share-list" "$phrase" --print-results ;;
         esac
     }
     # What each tool must answer: the engine's rules for the window, grep's
@@ -128,11 +134,12 @@ if [ -n "$share_latency" ]; then
             run_share_tool "$name" >"$work/output" 2>"$work/errors" || true
             end=$(now)
             awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/share-$name.times"
-            if [ "$name" = window ]; then
-                awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/errors" >>"$work/share-window.click"
-            fi
             case "$name" in
-                window) expected=cs ;;
+                window*) awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/errors" \
+                    >>"$work/share-$name.click" ;;
+            esac
+            case "$name" in
+                window*) expected=cs ;;
                 rg-* | grep) expected=grepL-cs ;;
                 *) continue ;;
             esac
@@ -156,10 +163,12 @@ if [ -n "$share_latency" ]; then
     for name in "${share_names[@]}"; do
         seconds=$(median "$work/share-$name.times")
         label=$name
-        if [ "$name" = window ]; then
-            seconds=$(median "$work/share-window.click")
-            label="window (click)"
-        fi
+        case "$name" in
+            window*)
+                seconds=$(median "$work/share-$name.click")
+                label="$name (click)"
+                ;;
+        esac
         answers="-"
         [ -f "$work/share-$name.answers" ] && answers=$(sort -u "$work/share-$name.answers" | tr '\n' ' ')
         printf '%-15s %8.3f %13s %10s %8s\n' "$label" "$seconds" "$(ratio "$seconds" "$fastest")" \
@@ -307,12 +316,14 @@ fi
 # Cold cache: every run of every tool starts with the page cache dropped, so
 # that every file comes from the storage.
 cold_names=(plain-read-j2 plain-read-j16 plain-read-j32 rg window)
+[ -n "$window_before" ] && cold_names+=(window-before)
 
 run_cold_tool() {
     case "$1" in
         plain-read-j*) "$driver" "$list" "$phrase" --plain-read --threads "${1#plain-read-j}" ;;
         rg) rg --files-without-match -F -uuu -- "$phrase" "$tree" ;;
         window) "$window" search "$list" "$phrase" ;;
+        window-before) "$window_before" search "$list" "$phrase" ;;
     esac
 }
 
@@ -329,10 +340,12 @@ for round in $(seq 1 "$cold_rounds"); do
         run_cold_tool "$name" >"$work/output" 2>/dev/null || true
         end=$(now)
         awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/cold-$name.times"
-        if [ "$name" = window ]; then
-            awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/output" >>"$work/cold-window.click"
-            awk '$1 == "results" { print $2 }' "$work/output" >>"$work/cold-window.results"
-        fi
+        case "$name" in
+            window*)
+                awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/output" >>"$work/cold-$name.click"
+                awk '$1 == "results" { print $2 }' "$work/output" >>"$work/cold-$name.results"
+                ;;
+        esac
     done
 done
 
@@ -343,13 +356,16 @@ cold_floor=$(median "$work/cold-plain-read-j32.times")
 cold_rg=$(median "$work/cold-rg.times")
 printf '%-15s %8s %14s %8s\n' tool seconds "vs plain-j32" "vs rg"
 for name in "${cold_names[@]}"; do
-    if [ "$name" = window ]; then
-        seconds=$(median "$work/cold-window.click")
-        label="window (click)"
-    else
-        seconds=$(median "$work/cold-$name.times")
-        label=$name
-    fi
+    case "$name" in
+        window*)
+            seconds=$(median "$work/cold-$name.click")
+            label="$name (click)"
+            ;;
+        *)
+            seconds=$(median "$work/cold-$name.times")
+            label=$name
+            ;;
+    esac
     printf '%-15s %8.3f %14s %8s\n' "$label" "$seconds" "$(ratio "$seconds" "$cold_floor")" \
         "$(ratio "$seconds" "$cold_rg")"
 done

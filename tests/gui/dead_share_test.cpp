@@ -69,10 +69,10 @@ TEST_F(DeadShareTest, StopEndsTheRunAtOnceAndSaysDone) {
     EXPECT_EQ(form.PushButton1->text(), kStartCaption);
 }
 
-// A folder tree whose walk meets a folder that never answers, or a list file
-// in it, leaves the window responsive; the share is ended from another thread
+// A folder tree whose walk meets a folder that never answers, a list file in
+// it, or a save into it, leaves the window responsive; the share is ended from another thread
 // after five seconds at the latest, so work on the window's thread ends, late.
-TEST_F(DeadShareTest, AFolderTreeOrAListFileOnADeadShareLeavesTheWindowResponsive) {
+TEST_F(DeadShareTest, AFolderTreeAListFileOrASaveOnADeadShareLeavesTheWindowResponsive) {
     const std::function<void(const testing::ScopedTestFs&)> actions[] = {
         [&](const testing::ScopedTestFs& share) {
             AddDroppedPaths(*form.ListView1, {QString::fromStdString(share.PathOf("tree"))});
@@ -81,10 +81,17 @@ TEST_F(DeadShareTest, AFolderTreeOrAListFileOnADeadShareLeavesTheWindowResponsiv
             LoadListFile(&form, *form.ListView1,
                          QString::fromStdString(share.PathOf("tree/dead/list.txt")));
         },
+        [&](const testing::ScopedTestFs& share) {
+            AddEntries(*form.ListView2, {QStringLiteral("a.txt")});
+            answerer.QueueFileChoice(
+                {{QString(), QString::fromStdString(share.PathOf("tree/results.txt"))}});
+            Click(form.PushButton2);
+        },
     };
     for (const auto& action : actions) {
         testing::TestFsOptions options;
         options.hangLookup = {"dead*"};
+        options.hangOpen = {".tarnwick-*"};  // the new file of a save
         testing::ScopedTestFs share(options);
         share.Write("tree/a.txt", "hay");
         share.Write("tree/dead/b.txt", "hay");

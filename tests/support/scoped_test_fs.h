@@ -100,9 +100,11 @@ public:
         for (const pid_t daemon : Daemons().pids) kill(daemon, SIGKILL);
     }
 
+    // May be called from several threads at once: the daemon is checked
+    // under the lock, since kill(-1) would signal every process there is.
     void End() {
+        const std::lock_guard lock(Daemons().mutex);
         if (m_daemon > 0) {
-            const std::lock_guard lock(Daemons().mutex);
             kill(m_daemon, SIGTERM);
             if (!Reaped(std::chrono::seconds(5))) {
                 kill(m_daemon, SIGKILL);

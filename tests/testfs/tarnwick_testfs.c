@@ -6,7 +6,8 @@
 //            [--lookup-error NAME=ERRNO]... [--list-error NAME]... [FUSE options]
 //
 //   --latency-us N      every look-up, open, read and folder listing first waits N microseconds
-//   --hang-open NAME    opening a matching file never returns; looking it up still answers
+//   --hang-open NAME    opening or creating a matching file never returns; looking it up
+//                       still answers
 //   --hang-read NAME    a matching file opens, but reading it never returns
 //   --hang-lookup NAME  even looking a matching name up never returns
 //   --eio NAME          a matching file opens, and every read of it fails with EIO
@@ -212,6 +213,8 @@ static int Open(const char* path, struct fuse_file_info* file) {
 }
 
 static int Create(const char* path, mode_t mode, struct fuse_file_info* file) {
+    Delay();
+    if (Matches(&settings.hangLookup, path) || Matches(&settings.hangOpen, path)) NeverReturn();
     return Remember(path, openat(settings.sourceFd, Relative(path), file->flags | O_CLOEXEC, mode),
                     file);
 }
