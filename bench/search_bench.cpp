@@ -99,8 +99,8 @@ int PlainRead(const std::vector<std::string>& paths, unsigned threads, bool look
 // waits for the last verdict, then prints them in order.
 int Search(const std::vector<std::string>& paths, const Options& options) {
     using namespace tarnwick;
-    const auto matcher = std::make_shared<const PhraseMatcher>(
-        options.phrase, options.ignoreCase ? CaseMode::Insensitive : CaseMode::Sensitive);
+    const auto matcher = std::make_shared<const ContentConditions>(PhraseMatcher(
+        options.phrase, options.ignoreCase ? CaseMode::Insensitive : CaseMode::Sensitive));
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     jobs.reserve(paths.size());
     for (const auto& path : paths) jobs.push_back(std::make_shared<FileTestJob>(path, matcher));

@@ -28,10 +28,10 @@ std::int64_t BytesOf(const std::string& text) {
 
 }  // namespace
 
-FileTestJob::FileTestJob(std::string path, std::shared_ptr<const PhraseMatcher> matcher,
+FileTestJob::FileTestJob(std::string path, std::shared_ptr<const ContentConditions> conditions,
                          Subject subject, std::shared_ptr<ByteAllowance> allowance)
     : m_path(std::move(path)),
-      m_matcher(std::move(matcher)),
+      m_conditions(std::move(conditions)),
       m_subject(subject),
       m_allowance(std::move(allowance)) {
     Hold(BytesOf(m_path));
@@ -75,7 +75,7 @@ void FileTestJob::Run(const std::function<void()>& onProgress) {
     }
     bool waitedOnStorage = false;
     Expected<Verdict> outcome = TestFileContent(
-        m_path, *m_matcher,
+        m_path, *m_conditions,
         [&] {
             onProgress();
             return !Cancelled();
@@ -139,7 +139,7 @@ void TestSmallFilesTogether(SmallFileReader& reader,
             job.Finish(outcome.read->Error(), outcome.waitedOnStorage);
         } else {
             job.Finish(
-                VerdictOnWholeContent(reader.Content(i, outcome.read->Value()), job.Matcher()),
+                VerdictOnWholeContent(reader.Content(i, outcome.read->Value()), job.Conditions()),
                 outcome.waitedOnStorage);
         }
         finished.push_back(&job);

@@ -50,7 +50,7 @@ public:
 
     // A job made with an allowance holds its bytes from it until it ends,
     // and lists a folder only while bytes are left.
-    FileTestJob(std::string path, std::shared_ptr<const PhraseMatcher> matcher,
+    FileTestJob(std::string path, std::shared_ptr<const ContentConditions> conditions,
                 Subject subject = Subject::FolderFile,
                 std::shared_ptr<ByteAllowance> allowance = nullptr);
     ~FileTestJob();
@@ -58,8 +58,10 @@ public:
     FileTestJob& operator=(const FileTestJob&) = delete;
 
     const std::string& Path() const { return m_path; }
-    const PhraseMatcher& Matcher() const { return *m_matcher; }
-    const std::shared_ptr<const PhraseMatcher>& SharedMatcher() const { return m_matcher; }
+    const ContentConditions& Conditions() const { return *m_conditions; }
+    const std::shared_ptr<const ContentConditions>& SharedConditions() const {
+        return m_conditions;
+    }
     Subject GetSubject() const { return m_subject; }
 
     void Cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
@@ -92,7 +94,7 @@ private:
     void ListFolder();
 
     std::string m_path;
-    std::shared_ptr<const PhraseMatcher> m_matcher;
+    std::shared_ptr<const ContentConditions> m_conditions;
     Subject m_subject;
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_done{false};

@@ -26,15 +26,15 @@ void ReadAhead::CancelAll() {
 
 std::shared_ptr<const FileTestJob> ReadAhead::TestedAtTurn(
     std::size_t index, const QString& text, const std::function<std::string()>& pathOf,
-    const std::shared_ptr<const PhraseMatcher>& matcher,
+    const std::shared_ptr<const ContentConditions>& conditions,
     const std::function<bool()>& stopRequested) {
-    std::shared_ptr<FileTestJob> job = TakeJobFor(index, text, matcher);
-    TopUp(index, matcher);
+    std::shared_ptr<FileTestJob> job = TakeJobFor(index, text, conditions);
+    TopUp(index, conditions);
     if (job && !Await(*job, stopRequested)) {
         return nullptr;
     }
     if (!job || job->TestAgainAtTurn()) {
-        job = std::make_shared<FileTestJob>(pathOf(), matcher, m_subject);
+        job = std::make_shared<FileTestJob>(pathOf(), conditions, m_subject);
         m_workers.Pool().SubmitFirst(job);
         if (!Await(*job, stopRequested)) {
             return nullptr;
@@ -45,7 +45,8 @@ std::shared_ptr<const FileTestJob> ReadAhead::TestedAtTurn(
 
 // Once half the window is taken, fills it again and queues the new tests as
 // one batch: the workers are woken and the pool's lock taken once per batch.
-void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatcher>& matcher) {
+void ReadAhead::TopUp(std::size_t after,
+                      const std::shared_ptr<const ContentConditions>& conditions) {
     if (m_window.size() > m_depth / 2) {
         return;
     }
@@ -56,8 +57,8 @@ void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatch
         if (!item) {
             break;
         }
-        auto job =
-            std::make_shared<FileTestJob>(std::move(item->path), matcher, m_subject, m_allowance);
+        auto job = std::make_shared<FileTestJob>(std::move(item->path), conditions, m_subject,
+                                                 m_allowance);
         m_window.push_back({m_nextIndex++, std::move(item->text), job});
         batch.push_back(std::move(job));
     }
@@ -65,13 +66,14 @@ void ReadAhead::TopUp(std::size_t after, const std::shared_ptr<const PhraseMatch
 }
 
 std::shared_ptr<FileTestJob> ReadAhead::TakeJobFor(
-    std::size_t index, const QString& text, const std::shared_ptr<const PhraseMatcher>& matcher) {
+    std::size_t index, const QString& text,
+    const std::shared_ptr<const ContentConditions>& conditions) {
     const auto later = std::find_if(m_window.begin(), m_window.end(),
                                     [&](const AheadJob& ahead) { return ahead.index > index; });
     std::shared_ptr<FileTestJob> job;
     for (auto taken = m_window.begin(); taken != later; ++taken) {
-        const bool same =
-            taken->index == index && taken->text == text && taken->job->SharedMatcher() == matcher;
+        const bool same = taken->index == index && taken->text == text &&
+                          taken->job->SharedConditions() == conditions;
         if (same) {
             job = taken->job;
         } else {

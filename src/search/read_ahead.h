@@ -31,17 +31,17 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The finished test of the item at index, named text, under matcher: the
-    // one made ahead when it was for the same text and matcher and did not
+    // The finished test of the item at index, named text, under conditions:
+    // the one made ahead when it was for the same text and conditions and did not
     // fail, else a test made now of the path that pathOf() gives, so that a
     // failure always describes the file as it is at its turn. The items
-    // after it are tested ahead under the same matcher; those before it
+    // after it are tested ahead under the same conditions; those before it
     // whose turn never came are dropped. Waits while the event loop runs;
     // once stopRequested() answers true it gives nothing at once, whatever
     // the test is doing, and the test is cancelled.
     std::shared_ptr<const FileTestJob> TestedAtTurn(
         std::size_t index, const QString& text, const std::function<std::string()>& pathOf,
-        const std::shared_ptr<const PhraseMatcher>& matcher,
+        const std::shared_ptr<const ContentConditions>& conditions,
         const std::function<bool()>& stopRequested);
 
 private:
@@ -51,9 +51,10 @@ private:
         std::shared_ptr<FileTestJob> job;
     };
 
-    void TopUp(std::size_t after, const std::shared_ptr<const PhraseMatcher>& matcher);
-    std::shared_ptr<FileTestJob> TakeJobFor(std::size_t index, const QString& text,
-                                            const std::shared_ptr<const PhraseMatcher>& matcher);
+    void TopUp(std::size_t after, const std::shared_ptr<const ContentConditions>& conditions);
+    std::shared_ptr<FileTestJob> TakeJobFor(
+        std::size_t index, const QString& text,
+        const std::shared_ptr<const ContentConditions>& conditions);
     // false when a stop came first.
     bool Await(FileTestJob& job, const std::function<bool()>& stopRequested);
     void CancelAll();

@@ -69,7 +69,10 @@ void SearchButton::Search(CaseMode mode) {
     SearchRequest request{
         .entries = {.count = [&fileList] { return fileList.Count(); },
                     .entryAt = [&fileList](int position) { return fileList.Item(position); }},
-        .phrase = [phraseBox = m_controls.phraseBox] { return phraseBox->text(); },
+        .conditions =
+            [phraseBox = m_controls.phraseBox] {
+                return PhraseConditions::Lacking(phraseBox->text());
+            },
         .mode = mode,
         .yield = [this](YieldPoint point) { Yield(point); },
     };

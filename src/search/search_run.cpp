@@ -6,6 +6,18 @@
 
 namespace tarnwick {
 
+namespace {
+
+std::vector<std::string> InSystemEncoding(const std::vector<QString>& phrases) {
+    std::vector<std::string> encoded;
+    for (const QString& phrase : phrases) {
+        encoded.push_back(PathToSystemEncoding(phrase));
+    }
+    return encoded;
+}
+
+}  // namespace
+
 SearchRun::SearchRun(SearchWorkers& workers, SearchRequest request, SearchSink& sink)
     : m_workers(workers), m_request(std::move(request)), m_sink(sink) {}
 
@@ -55,10 +67,10 @@ bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
         return false;
     }
     m_sink.Progress(kSearchingEntryPrefix + *entry);
-    const std::shared_ptr<const PhraseMatcher> matcher = CurrentMatcher();
+    const std::shared_ptr<const ContentConditions> conditions = CurrentConditions();
     const std::shared_ptr<const FileTestJob> tested = ahead.TestedAtTurn(
         static_cast<std::size_t>(position - 1), *entry,
-        [&entry] { return PathToSystemEncoding(*entry); }, matcher,
+        [&entry] { return PathToSystemEncoding(*entry); }, conditions,
         [this] { return StopNoticed(); });
     if (!tested) {
         return true;  // stopped: the next stop test ends the loop
@@ -69,22 +81,23 @@ bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
     } else if (verdict.Value() == Verdict::Lacks) {
         m_sink.Lacks(*entry);
     } else if (verdict.Value() == Verdict::NotAFile && tested->Folder()) {
-        SearchFolderEntry(*tested->Folder(), matcher);
+        SearchFolderEntry(*tested->Folder(), conditions);
     }
     return true;
 }
 
 void SearchRun::SearchFolderEntry(const Expected<OpenedFolder>& folder,
-                                  const std::shared_ptr<const PhraseMatcher>& matcher) {
+                                  const std::shared_ptr<const ContentConditions>& conditions) {
     if (!folder) {
         m_sink.Failed(SearchStep::OpenFolderEntry, ErrorDescription(folder.Error()));
-    } else if (const Expected<void> searched = SearchFolder(folder.Value(), matcher); !searched) {
+    } else if (const Expected<void> searched = SearchFolder(folder.Value(), conditions);
+               !searched) {
         m_sink.Failed(SearchStep::SearchFolderEntry, ErrorDescription(searched.Error()));
     }
 }
 
 Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
-                                       const std::shared_ptr<const PhraseMatcher>& matcher) {
+                                       const std::shared_ptr<const ContentConditions>& conditions) {
     m_sink.Progress(kSearchingFolderPrefix + PathFromSystemEncoding(folder.path));
     if (!folder.files) {
         return {};  // a folder that cannot be opened for listing is passed over
@@ -107,7 +120,7 @@ Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
             break;
         }
         const std::shared_ptr<const FileTestJob> tested = ahead.TestedAtTurn(
-            index, QString(), [&] { return files[index]; }, matcher,
+            index, QString(), [&] { return files[index]; }, conditions,
             [this] { return StopNoticed(); });
         if (!tested) {
             break;
@@ -122,14 +135,15 @@ Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
     return {};
 }
 
-std::shared_ptr<const PhraseMatcher> SearchRun::CurrentMatcher() {
-    QString phrase = m_request.phrase();
-    if (!m_matcher || phrase != m_matcherPhrase) {
-        m_matcher =
-            std::make_shared<const PhraseMatcher>(PathToSystemEncoding(phrase), m_request.mode);
-        m_matcherPhrase = std::move(phrase);
+std::shared_ptr<const ContentConditions> SearchRun::CurrentConditions() {
+    PhraseConditions phrases = m_request.conditions();
+    if (!m_conditions || phrases != m_phrases) {
+        m_conditions = std::make_shared<const ContentConditions>(
+            InSystemEncoding(phrases.lacking), InSystemEncoding(phrases.containing),
+            m_request.mode);
+        m_phrases = std::move(phrases);
     }
-    return m_matcher;
+    return m_conditions;
 }
 
 }  // namespace tarnwick

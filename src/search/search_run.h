@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/content_test.h"
 #include "search/read_ahead.h"
@@ -32,10 +33,20 @@ struct EntrySource {
     std::function<std::optional<QString>(int position)> entryAt;
 };
 
+// The phrases a listed file lacks and those it holds, as the user gave them.
+struct PhraseConditions {
+    std::vector<QString> lacking;
+    std::vector<QString> containing;
+
+    // The window's search: the text files that lack phrase.
+    static PhraseConditions Lacking(QString phrase) { return {{std::move(phrase)}, {}}; }
+    bool operator==(const PhraseConditions&) const = default;
+};
+
 struct SearchRequest {
     EntrySource entries;
     // Read afresh for every entry.
-    std::function<QString()> phrase;
+    std::function<PhraseConditions()> conditions;
     CaseMode mode = CaseMode::Sensitive;
     std::function<void(YieldPoint)> yield;
 };
@@ -43,8 +54,8 @@ struct SearchRequest {
 // Whoever runs a search hears its findings here and answers "stop?".
 class SearchSink {
 public:
-    // A text file that lacks the phrase, named as the entry or the folder
-    // listing gave it.
+    // A text file that meets the conditions (the window's: lacks the
+    // phrase), named as the entry or the folder listing gave it.
     virtual void Lacks(const QString& path) = 0;
     virtual void Failed(SearchStep step, const QString& description) = 0;
     virtual void Progress(const QString& text) = 0;
@@ -73,21 +84,21 @@ private:
     // false when the loop over the entries must end.
     bool SearchEntry(int position, ReadAhead& ahead);
     void SearchFolderEntry(const Expected<OpenedFolder>& folder,
-                           const std::shared_ptr<const PhraseMatcher>& matcher);
+                           const std::shared_ptr<const ContentConditions>& conditions);
     // Fails with the failure that ended the scan of the folder's files.
     Expected<void> SearchFolder(const OpenedFolder& folder,
-                                const std::shared_ptr<const PhraseMatcher>& matcher);
-    // The matcher of the phrase as it reads now; the same object while the
-    // phrase stays the same, so tests made ahead with it stay valid.
-    std::shared_ptr<const PhraseMatcher> CurrentMatcher();
+                                const std::shared_ptr<const ContentConditions>& conditions);
+    // The conditions as they read now; the same object while they stay the
+    // same, so tests made ahead with them stay valid.
+    std::shared_ptr<const ContentConditions> CurrentConditions();
     std::optional<ReadAhead::Item> EntryItem(std::size_t index) const;
 
     SearchWorkers& m_workers;
     SearchRequest m_request;
     SearchSink& m_sink;
     RunState m_state = RunState::Idle;
-    std::shared_ptr<const PhraseMatcher> m_matcher;
-    QString m_matcherPhrase;
+    std::shared_ptr<const ContentConditions> m_conditions;
+    PhraseConditions m_phrases;
 };
 
 }  // namespace tarnwick

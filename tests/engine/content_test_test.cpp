@@ -154,6 +154,38 @@ TEST(TestFileContent, NonAsciiLettersFoldInFiles) {
     EXPECT_EQ(verdict(CaseMode::Sensitive), Verdict::Lacks);
 }
 
+// A file of three blocks with "alpha" in the first and "omega" in the last:
+// listed when it lacks every phrase to lack and holds every one to hold, read
+// only until that is known.
+TEST(TestFileContent, SeveralPhrasesDecideOnceKnownAndReadNoFurther) {
+    const struct {
+        std::vector<std::string> lacking, containing;
+        CaseMode mode;
+        Verdict verdict;
+        int blocks;
+    } cases[] = {
+        {{"beta", "gamma"}, {}, CaseMode::Sensitive, Verdict::Lacks, 3},
+        {{"beta", "alpha"}, {}, CaseMode::Sensitive, Verdict::Contains, 1},
+        {{"beta"}, {"alpha"}, CaseMode::Sensitive, Verdict::Lacks, 3},
+        {{}, {"alpha"}, CaseMode::Sensitive, Verdict::Lacks, 1},
+        {{}, {"omega", "alpha"}, CaseMode::Sensitive, Verdict::Lacks, 3},
+        {{}, {"alpha", "beta"}, CaseMode::Sensitive, Verdict::Contains, 3},
+        {{"OMEGA"}, {"ALPHA"}, CaseMode::Insensitive, Verdict::Contains, 3},
+    };
+    TempDir dir;
+    std::string content(3 * kBlockSize, 'x');
+    content.replace(10, 5, "alpha");
+    content.replace(content.size() - 10, 5, "omega");
+    const std::string path = dir.WriteFile("three.txt", content);
+    for (const auto& c : cases) {
+        int blocks = 0;
+        const Expected<Verdict> verdict = TestFileContent(
+            path, ContentConditions(c.lacking, c.containing, c.mode), [&] { return ++blocks > 0; });
+        EXPECT_EQ(verdict.Value(), c.verdict) << c.lacking.size() << " " << c.containing.size();
+        EXPECT_EQ(blocks, c.blocks) << c.lacking.size() << " " << c.containing.size();
+    }
+}
+
 TEST(TestFileContent, StopsBeforeTheNextBlockWhenToldTo) {
     TempDir dir;
     std::string content(3 * kBlockSize, 'x');

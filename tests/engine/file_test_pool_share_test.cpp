@@ -27,7 +27,8 @@ TEST(FileTestPool, KeepsManyRoundTripsInFlightOnASlowShare) {
     testing::TestFsOptions slow;
     slow.latency = 3ms;
     const testing::ScopedTestFs share(slow);
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     for (int i = 0; i < 1200; ++i) {
         const std::string name = "folder" + std::to_string(i / 100) + "/" + std::to_string(i);

@@ -35,7 +35,8 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
     {
         FileTestPool pool(3, [&](const FileTestJob&) { ++signalled; });
         EXPECT_EQ(pool.Workers(), 3u);
-        const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+        const auto matcher =
+            std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
         for (int i = 0; i < 40; ++i) {
             const std::string content = i % 2 ? "hay and needle" : "only hay";
             const std::string name = std::to_string(i) + ".txt";
@@ -59,7 +60,8 @@ TEST(FileTestPool, RunsEveryJobAndSignalsEachOne) {
 
 TEST(FileTestPool, SignalsALongJobOnceWhileItRunsAndOnceDone) {
     testing::TempDir dir;
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     std::atomic<int> whileRunning = 0;
     std::atomic<int> whenDone = 0;
     std::vector<std::shared_ptr<FileTestJob>> jobs;
@@ -81,7 +83,8 @@ TEST(FileTestPool, SignalsALongJobOnceWhileItRunsAndOnceDone) {
 
 TEST(FileTestPool, CancelledJobsStopWithoutAVerdict) {
     testing::TempDir dir;
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     const std::string large = dir.WriteFile("large", std::string(16 << 20, 'a'));
     FileTestPool pool(1, {});
     auto running = std::make_shared<FileTestJob>(large, matcher);
@@ -98,7 +101,8 @@ TEST(FileTestPool, CancelledJobsStopWithoutAVerdict) {
 
 TEST(FileTestPool, EndsWithJobsStillQueued) {
     testing::TempDir dir;
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     const std::string file = dir.WriteFile("f", std::string(1 << 20, 'a'));
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     {
@@ -151,7 +155,8 @@ private:
 
 // The number of the tests that waited for the storage.
 int TestAll(FileTestPool& pool, const std::vector<std::string>& paths) {
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     for (const std::string& path : paths) {
         jobs.push_back(std::make_shared<FileTestJob>(path, matcher));

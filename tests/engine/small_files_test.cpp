@@ -103,7 +103,8 @@ TEST(SmallFileReader, ReportsAFileThatCannotBeOpened) {
 }
 
 std::vector<std::shared_ptr<FileTestJob>> TestInPool(
-    const std::vector<std::string>& paths, const std::shared_ptr<const PhraseMatcher>& matcher) {
+    const std::vector<std::string>& paths,
+    const std::shared_ptr<const ContentConditions>& matcher) {
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     for (const std::string& path : paths)
         jobs.push_back(std::make_shared<FileTestJob>(path, matcher));
@@ -122,7 +123,8 @@ TEST(SmallFileReader, ALinkToAFileThatNeverAnswersHoldsUpOnlyItself) {
     testing::TestFsOptions options;
     options.hangLookup = {"dead*"};
     TempDir dir;
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     std::vector<std::shared_ptr<FileTestJob>> jobs;
     FileTestPool pool(2, {});
     testing::ScopedTestFs share(options);
@@ -158,7 +160,8 @@ TEST(SmallFileReader, FilesUnderProcAreReadForWhatTheyHold) {
         {"/proc/version", "Linux", Verdict::Contains},
     };
     for (const auto& [path, phrase, verdict] : cases) {
-        const auto matcher = std::make_shared<const PhraseMatcher>(phrase, CaseMode::Sensitive);
+        const auto matcher =
+            std::make_shared<const ContentConditions>(PhraseMatcher(phrase, CaseMode::Sensitive));
         const auto own = TestFileContent(path, *matcher, [] { return true; });
         ASSERT_TRUE(own.HasValue()) << own.Error().description;
         EXPECT_EQ(own.Value(), verdict) << path << ": " << phrase;
@@ -182,7 +185,8 @@ TEST(SmallFileReader, ThePoolLeavesTheDescriptorsOfOthersOpen) {
     ASSERT_EQ(fstat(0, &before), 0);
     std::vector<std::string> paths;
     for (int i = 0; i < 64; ++i) paths.push_back(dir.WriteFile(std::to_string(i), "hay"));
-    TestInPool(paths, std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive));
+    TestInPool(paths, std::make_shared<const ContentConditions>(
+                          PhraseMatcher("needle", CaseMode::Sensitive)));
     struct stat after {};
     const bool open0 = fstat(0, &after) == 0;
     dup2(saved, 0);
@@ -195,7 +199,8 @@ TEST(SmallFileReader, ThePoolLeavesTheDescriptorsOfOthersOpen) {
 // must be the one the file's own test gives.
 TEST(SmallFileReader, ThePoolGivesTheVerdictsOfTheFilesOwnTests) {
     TempDir dir;
-    const auto matcher = std::make_shared<const PhraseMatcher>("needle", CaseMode::Sensitive);
+    const auto matcher =
+        std::make_shared<const ContentConditions>(PhraseMatcher("needle", CaseMode::Sensitive));
     std::vector<std::string> paths = {dir.MakeFolder("folder"), dir.PathOf("missing"),
                                       dir.MakeFifo("pipe"),
                                       dir.WriteFile("large.txt", std::string(200000, 'a'))};

@@ -58,7 +58,7 @@ protected:
                                 return std::nullopt;
                             return entries[static_cast<std::size_t>(position - 1)];
                         }},
-            .phrase = [] { return QStringLiteral("needle"); },
+            .conditions = [] { return PhraseConditions::Lacking(QStringLiteral("needle")); },
             .mode = CaseMode::Sensitive,
             .yield = [](YieldPoint) { QCoreApplication::processEvents(); },
         };

@@ -92,7 +92,7 @@ protected:
                                 return std::nullopt;
                             return entries[static_cast<std::size_t>(position - 1)];
                         }},
-            .phrase = [this] { return phrase; },
+            .conditions = [this] { return PhraseConditions::Lacking(phrase); },
             .mode = mode,
             .yield =
                 [this](YieldPoint point) {
@@ -330,15 +330,17 @@ TEST(SearchRunCorpus, OneWorkerAndSeveralFindExactlyTheExpectedFiles) {
             SearchWorkers workers(pool.workers, pool.bytesAhead);
             RecordingSink sink;
             const std::vector<QString> entries = Lines(corpus + "/" + QString::fromStdString(list));
-            SearchRun(workers,
-                      {.entries = {.count = [&] { return static_cast<int>(entries.size()); },
-                                   .entryAt = [&](int position) -> std::optional<QString> {
-                                       return entries[static_cast<std::size_t>(position - 1)];
-                                   }},
-                       .phrase = [] { return QStringLiteral("Quarterly Revenue"); },
-                       .mode = CaseMode::Sensitive,
-                       .yield = [](YieldPoint) { QCoreApplication::processEvents(); }},
-                      sink)
+            SearchRun(
+                workers,
+                {.entries = {.count = [&] { return static_cast<int>(entries.size()); },
+                             .entryAt = [&](int position) -> std::optional<QString> {
+                                 return entries[static_cast<std::size_t>(position - 1)];
+                             }},
+                 .conditions =
+                     [] { return PhraseConditions::Lacking(QStringLiteral("Quarterly Revenue")); },
+                 .mode = CaseMode::Sensitive,
+                 .yield = [](YieldPoint) { QCoreApplication::processEvents(); }},
+                sink)
                 .Run();
             const auto [first, isFirst] = firstFound.try_emplace(list, sink.lacking);
             EXPECT_EQ(sink.lacking, first->second) << pool.workers << " workers, " << list;
