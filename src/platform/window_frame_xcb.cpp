@@ -30,6 +30,20 @@ struct FreeReply {
 template <typename Reply>
 using ReplyPointer = std::unique_ptr<Reply, FreeReply>;
 
+// Asks until done() holds, for at most kAnswerTimeoutMs; whether it held.
+template <typename Condition>
+bool WaitFor(Condition done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() >= kAnswerTimeoutMs) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return true;
+}
+
 xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
     const ReplyPointer<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.data()),
@@ -101,21 +115,25 @@ QMargins FrameFromWindowManager(xcb_connection_t* connection, xcb_window_t windo
         return {};
     }
     RequestFrame(connection, root, window, request);
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < kAnswerTimeoutMs) {
-        if (const std::optional<QMargins> answer =
-                AnnouncedFrame(connection, window, frameExtents)) {
-            // A window manager may send, before its answer, a notice that
-            // puts the window where it would have framed it (openbox does).
-            // Taken in now, that notice cannot undo the place the window is
-            // given next.
-            QGuiApplication::sync();
-            return *answer;
-        }
-        std::this_thread::sleep_for(kPollInterval);
+    std::optional<QMargins> answer;
+    if (!WaitFor([&] {
+            answer = AnnouncedFrame(connection, window, frameExtents);
+            return answer.has_value();
+        })) {
+        return {};
     }
-    return {};
+    // A window manager may send, before its answer, a notice that puts the
+    // window where it would have framed it (openbox does). Taken in now, that
+    // notice cannot undo the place the window is given next.
+    QGuiApplication::sync();
+    return *answer;
+}
+
+QNativeInterface::QX11Application* X11Interface() {
+    // Other platforms, offscreen among them, may offer an X11 interface too.
+    return QGuiApplication::platformName() == QLatin1String("xcb")
+               ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+               : nullptr;
 }
 
 }  // namespace
@@ -123,10 +141,7 @@ QMargins FrameFromWindowManager(xcb_connection_t* connection, xcb_window_t windo
 QMargins WindowFrameMargins(QWidget* window) {
     // Creates the platform window, still hidden, if it does not exist yet.
     const WId id = window->winId();
-    // Other platforms, offscreen among them, may offer an X11 interface too.
-    const auto* x11 = QGuiApplication::platformName() == QLatin1String("xcb")
-                          ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                          : nullptr;
+    const auto* x11 = X11Interface();
     if (!x11) {
         return window->windowHandle()->frameMargins();
     }
