@@ -1,3 +1,4 @@
+#include <QRect>
 #include <QWidget>
 #include <QWindow>
 
@@ -10,6 +11,11 @@ QMargins WindowFrameMargins(QWidget* window) {
     // Creates the platform window, still hidden, if it does not exist yet.
     window->winId();
     return window->windowHandle()->frameMargins();
+}
+
+// Windows moves the window and tells Qt of it before the call returns.
+void PlaceHiddenWindow(QWidget* window, const QRect& place) {
+    window->windowHandle()->setGeometry(place);
 }
 
 }  // namespace tarnwick
