@@ -15,6 +15,8 @@ QMargins WindowFrameMargins(QWidget* window) {
 
 // Windows moves the window and tells Qt of it before the call returns.
 void PlaceHiddenWindow(QWidget* window, const QRect& place) {
+    // Creates the platform window, still hidden, if it does not exist yet.
+    window->winId();
     window->windowHandle()->setGeometry(place);
 }
 

@@ -168,6 +168,7 @@ QMargins WindowFrameMargins(QWidget* window) {
 }
 
 void PlaceHiddenWindow(QWidget* window, const QRect& place) {
+    const auto id = static_cast<xcb_window_t>(window->winId());
     window->windowHandle()->setGeometry(place);
     const auto* x11 = X11Interface();
     if (!x11) {
@@ -182,7 +183,6 @@ void PlaceHiddenWindow(QWidget* window, const QRect& place) {
     // So the notice is taken in now, while the window is not framed yet.
     const qreal ratio = window->devicePixelRatio();
     const QRect devicePlace(place.topLeft() * ratio, place.size() * ratio);
-    const auto id = static_cast<xcb_window_t>(window->winId());
     if (WaitFor([&] { return PlaceOnServer(x11->connection(), id) == devicePlace; })) {
         QGuiApplication::sync();
     }
