@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QTime>
 #include <QWidget>
-#include <QWindow>
 #include <random>
 
 #include "app/app_texts.h"
@@ -64,7 +63,7 @@ void CenterOnScreen(QWidget* window) {
     // A hidden widget gives its native window its place only when shown;
     // until then the window system knows another place, and what it reports
     // from there would be the window's place when its controls appear.
-    window->windowHandle()->setGeometry(placed);
+    PlaceHiddenWindow(window, placed);
 }
 
 QIcon ApplicationIcon() {

@@ -2,6 +2,7 @@
 
 #include <QMargins>
 
+class QRect;
 class QWidget;
 
 namespace tarnwick {
@@ -11,5 +12,10 @@ namespace tarnwick {
 // the window manager is asked for them (none without a window manager),
 // elsewhere the platform's own figure is taken.
 QMargins WindowFrameMargins(QWidget* window);
+
+// Gives the hidden window's native window its place and returns once Qt has
+// taken in the window system's notice of it, so that, shown next, the window
+// is where Qt and assistive technology think it is.
+void PlaceHiddenWindow(QWidget* window, const QRect& place);
 
 }  // namespace tarnwick

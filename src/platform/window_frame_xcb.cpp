@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QRect>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -29,6 +30,20 @@ struct FreeReply {
 };
 template <typename Reply>
 using ReplyPointer = std::unique_ptr<Reply, FreeReply>;
+
+// Asks until done() holds, for at most kAnswerTimeoutMs; whether it held.
+template <typename Condition>
+bool WaitFor(Condition done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() >= kAnswerTimeoutMs) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return true;
+}
 
 xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
     const ReplyPointer<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
@@ -101,21 +116,41 @@ QMargins FrameFromWindowManager(xcb_connection_t* connection, xcb_window_t windo
         return {};
     }
     RequestFrame(connection, root, window, request);
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < kAnswerTimeoutMs) {
-        if (const std::optional<QMargins> answer =
-                AnnouncedFrame(connection, window, frameExtents)) {
-            // A window manager may send, before its answer, a notice that
-            // puts the window where it would have framed it (openbox does).
-            // Taken in now, that notice cannot undo the place the window is
-            // given next.
-            QGuiApplication::sync();
-            return *answer;
-        }
-        std::this_thread::sleep_for(kPollInterval);
+    std::optional<QMargins> answer;
+    if (!WaitFor([&] {
+            answer = AnnouncedFrame(connection, window, frameExtents);
+            return answer.has_value();
+        })) {
+        return {};
     }
-    return {};
+    // A window manager may send, before its answer, a notice that puts the
+    // window where it would have framed it (openbox does). Taken in now, that
+    // notice cannot undo the place the window is given next.
+    QGuiApplication::sync();
+    return *answer;
+}
+
+// The window's place in device pixels as the X server has it now, relative
+// to the screen whatever window holds it.
+std::optional<QRect> PlaceOnServer(xcb_connection_t* connection, xcb_window_t window) {
+    const ReplyPointer<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    if (!geometry) {
+        return std::nullopt;
+    }
+    const ReplyPointer<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, window, geometry->root, 0, 0), nullptr));
+    if (!origin) {
+        return std::nullopt;
+    }
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+QNativeInterface::QX11Application* X11Interface() {
+    // Other platforms, offscreen among them, may offer an X11 interface too.
+    return QGuiApplication::platformName() == QLatin1String("xcb")
+               ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+               : nullptr;
 }
 
 }  // namespace
@@ -123,16 +158,34 @@ QMargins FrameFromWindowManager(xcb_connection_t* connection, xcb_window_t windo
 QMargins WindowFrameMargins(QWidget* window) {
     // Creates the platform window, still hidden, if it does not exist yet.
     const WId id = window->winId();
-    // Other platforms, offscreen among them, may offer an X11 interface too.
-    const auto* x11 = QGuiApplication::platformName() == QLatin1String("xcb")
-                          ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                          : nullptr;
+    const auto* x11 = X11Interface();
     if (!x11) {
         return window->windowHandle()->frameMargins();
     }
     const QMargins devicePixels =
         FrameFromWindowManager(x11->connection(), static_cast<xcb_window_t>(id));
     return devicePixels / window->devicePixelRatio();
+}
+
+void PlaceHiddenWindow(QWidget* window, const QRect& place) {
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    window->windowHandle()->setGeometry(place);
+    const auto* x11 = X11Interface();
+    if (!x11) {
+        return;
+    }
+    // A window manager carries out the move of a window it does not manage
+    // yet when it comes to it. Qt learns of the move from the X server's
+    // notice, and asks the server where the window is when it takes the
+    // notice in: taken in after the window is shown, it may find the window
+    // already in the window manager's frame before that frame is in place
+    // (openbox starts it at the screen's corner), and Qt keeps that place.
+    // So the notice is taken in now, while the window is not framed yet.
+    const qreal ratio = window->devicePixelRatio();
+    const QRect devicePlace(place.topLeft() * ratio, place.size() * ratio);
+    if (WaitFor([&] { return PlaceOnServer(x11->connection(), id) == devicePlace; })) {
+        QGuiApplication::sync();
+    }
 }
 
 }  // namespace tarnwick

@@ -71,6 +71,18 @@ start_window_manager() {
     wait_until 30 window_manager_running || fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
+# Starts a session bus of the test's own and turns accessibility on there,
+# as a screen reader does, for the programs started next.
+start_accessibility_bus() {
+    local announced="$work/bus-$RANDOM"
+    dbus-daemon --session --nofork --print-address=3 3>"$announced" >>"$work/dbus.log" 2>&1 &
+    started+=($!)
+    wait_until 30 grep -q . "$announced" || fail "dbus-daemon did not start: $(cat "$work/dbus.log")"
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$announced")
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+        string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null
+}
+
 # Starts the program for a user whose home is in the work folder.
 start_program() {
     mkdir -p "$work/home"
