@@ -19,8 +19,8 @@
 #   env TARNWICK_BENCH_DRIVER   the search driver (default build/bench/bench/tarnwick_search_bench)
 #   env TARNWICK_WINDOW_BENCH   the window driver (default build/bench/bench/tarnwick_window_bench)
 #   env TARNWICK_WINDOW_BEFORE  another build of the window driver, such as that of the
-#                               commit before a change: with --cold and --share it runs
-#                               beside the window as "window-before"
+#                               commit before a change: it runs beside the window with
+#                               its default pool as "window-before", hot, cold and on a share
 #   env ROUNDS                  interleaved rounds, default 7
 #   env COLD_ROUNDS             interleaved rounds on a cold cache, default 3
 #
@@ -185,6 +185,7 @@ names=(plain-read plain-read-lookup plain-read-jN
     window-w1-cs window-w1-ci window-wN-cs window-wN-ci
     grep-cs grep-ci grep-PN-cs grep-PN-ci
     rg-j1-cs rg-j1-ci rg-jN-cs rg-jN-ci)
+[ -n "$window_before" ] && names+=(window-before-wN-cs window-before-wN-ci)
 
 grep_in_parallel() {
     LC_ALL=C xargs -0 -P "$cores" -n 1000 grep -L -F "$@" -- "$phrase" <"$work/files0"
@@ -201,6 +202,8 @@ run_tool() {
         window-w1-ci) "$window" search "$list" "$phrase" --workers 1 --ignore-case ;;
         window-wN-cs) "$window" search "$list" "$phrase" --workers 0 ;;
         window-wN-ci) "$window" search "$list" "$phrase" --workers 0 --ignore-case ;;
+        window-before-wN-cs) "$window_before" search "$list" "$phrase" --workers 0 ;;
+        window-before-wN-ci) "$window_before" search "$list" "$phrase" --workers 0 --ignore-case ;;
         grep-cs) LC_ALL=C grep -rL -F -- "$phrase" "$tree" ;;
         grep-ci) LC_ALL=C grep -rL -F -i -- "$phrase" "$tree" ;;
         grep-PN-cs) grep_in_parallel ;;
@@ -259,7 +262,7 @@ lookup_floor=$(median "$work/plain-read-lookup.times")
 echo
 echo "corpus $corpus, phrase \"$phrase\", $rounds rounds, $cores cores, medians;"
 echo "\"vs lookup\": against the plain read that looks each path up before opening it"
-printf '%-17s %8s %9s %10s %10s %10s %10s\n' tool seconds "vs plain" "vs lookup" "vs engine" \
+printf '%-19s %8s %9s %10s %10s %10s %10s\n' tool seconds "vs plain" "vs lookup" "vs engine" \
     "vs rg -j1" "vs rg -jN"
 for name in "${names[@]}"; do
     seconds=$(median "$work/$name.times")
@@ -272,7 +275,7 @@ for name in "${names[@]}"; do
             rgN=$(median "$work/rg-jN-$mode.times")
             ;;
     esac
-    printf '%-17s %8.3f %9s %10s %10s %10s %10s\n' "$name" "$seconds" \
+    printf '%-19s %8.3f %9s %10s %10s %10s %10s\n' "$name" "$seconds" \
         "$(ratio "$seconds" "$floor")" "$(ratio "$seconds" "$lookup_floor")" \
         "$(ratio "$seconds" "$engine")" "$(ratio "$seconds" "$rg1")" "$(ratio "$seconds" "$rgN")"
 done
@@ -281,14 +284,14 @@ echo
 echo "inside the window runs (medians): the click on \"Start Searching\" until it returned,"
 echo "that is the search without the benchmark building the window and filling its list;"
 echo "the GUI thread's CPU time per entry, and that of one bare yield to the event loop"
-printf '%-13s %9s %9s %10s %13s %10s %13s %9s\n' tool "click ms" "stall ms" "vs engine" \
+printf '%-19s %9s %9s %10s %13s %10s %13s %9s\n' tool "click ms" "stall ms" "vs engine" \
     "vs plain-jN" "vs rg -jN" "gui us/entry" "yield us"
 for name in "${names[@]}"; do
     case "$name" in
         window-*)
             mode=${name##*-}
             click=$(median "$work/$name.click")
-            printf '%-13s %9.1f %9.1f %10s %13s %10s %13.2f %9.2f\n' "$name" "$click" \
+            printf '%-19s %9.1f %9.1f %10s %13s %10s %13.2f %9.2f\n' "$name" "$click" \
                 "$(median "$work/$name.stall")" \
                 "$(ratio "$click" "$(median_ms "$work/engine-$mode.times")")" \
                 "$(ratio "$click" "$(median_ms "$work/plain-read-jN.times")")" \
