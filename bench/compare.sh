@@ -21,6 +21,9 @@
 #   env TARNWICK_WINDOW_BEFORE  another build of the window driver, such as that of the
 #                               commit before a change: it runs beside the window with
 #                               its default pool as "window-before", hot, cold and on a share
+#   env TARNWICK_CLI            the command line (default build/bench/src/cli/tarnwick-cli); when
+#                               it exists it runs beside the others as "cli", and hot also
+#                               with a second phrase to lack that no file holds ("cli-2")
 #   env ROUNDS                  interleaved rounds, default 7
 #   env COLD_ROUNDS             interleaved rounds on a cold cache, default 3
 #
@@ -62,6 +65,11 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/bench/bench/tarnwick_search_bench"}
 window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
 window_before=${TARNWICK_WINDOW_BEFORE:-}
+cli=${TARNWICK_CLI:-"$repo/build/bench/src/cli/tarnwick-cli"}
+[ -x "$cli" ] || cli=""
+# A phrase that no file of the corpus holds, so that both phrases are
+# searched through every file that lacks the first.
+readonly absent_phrase="Zebra Quokka Marmalade"
 rounds=${ROUNDS:-7}
 cold_rounds=${COLD_ROUNDS:-3}
 cores=$(nproc)
@@ -108,6 +116,7 @@ if [ -n "$share_latency" ]; then
     tr '\n' '\0' <"$work/share-list" >"$work/share-files0"
     share_names=(plain-j2 plain-j16 plain-j32 plain-j64 rg-j2 rg-j16 grep window)
     [ -n "$window_before" ] && share_names+=(window-before)
+    [ -n "$cli" ] && share_names+=(cli)
     run_share_tool() {
         case "$1" in
             plain-j*) "$driver" "$work/share-list" "$phrase" --plain-read --lookup \
@@ -117,6 +126,7 @@ if [ -n "$share_latency" ]; then
             grep) LC_ALL=C xargs -0 grep -L -F -- "$phrase" <"$work/share-files0" ;;
             window) "$window" search "$work/share-list" "$phrase" --print-results ;;
             window-before) "$window_before" search "$work/share-list" "$phrase" --print-results ;;
+            cli) "$cli" --list "$work/share-list" -- "$phrase" ;;
         esac
     }
     # What each tool must answer: the engine's rules for the window, grep's
@@ -139,7 +149,7 @@ if [ -n "$share_latency" ]; then
                     >>"$work/share-$name.click" ;;
             esac
             case "$name" in
-                window*) expected=cs ;;
+                window* | cli) expected=cs ;;
                 rg-* | grep) expected=grepL-cs ;;
                 *) continue ;;
             esac
@@ -186,6 +196,7 @@ names=(plain-read plain-read-lookup plain-read-jN
     grep-cs grep-ci grep-PN-cs grep-PN-ci
     rg-j1-cs rg-j1-ci rg-jN-cs rg-jN-ci)
 [ -n "$window_before" ] && names+=(window-before-wN-cs window-before-wN-ci)
+[ -n "$cli" ] && names+=(cli-cs cli-ci cli-2-cs cli-2-ci)
 
 grep_in_parallel() {
     LC_ALL=C xargs -0 -P "$cores" -n 1000 grep -L -F "$@" -- "$phrase" <"$work/files0"
@@ -204,6 +215,10 @@ run_tool() {
         window-wN-ci) "$window" search "$list" "$phrase" --workers 0 --ignore-case ;;
         window-before-wN-cs) "$window_before" search "$list" "$phrase" --workers 0 ;;
         window-before-wN-ci) "$window_before" search "$list" "$phrase" --workers 0 --ignore-case ;;
+        cli-cs) "$cli" --list "$list" -- "$phrase" ;;
+        cli-ci) "$cli" -i --list "$list" -- "$phrase" ;;
+        cli-2-cs) "$cli" --list "$list" --lacking "$phrase" --lacking "$absent_phrase" ;;
+        cli-2-ci) "$cli" -i --list "$list" --lacking "$phrase" --lacking "$absent_phrase" ;;
         grep-cs) LC_ALL=C grep -rL -F -- "$phrase" "$tree" ;;
         grep-ci) LC_ALL=C grep -rL -F -i -- "$phrase" "$tree" ;;
         grep-PN-cs) grep_in_parallel ;;
@@ -280,6 +295,18 @@ for name in "${names[@]}"; do
         "$(ratio "$seconds" "$engine")" "$(ratio "$seconds" "$rg1")" "$(ratio "$seconds" "$rgN")"
 done
 
+if [ -n "$cli" ]; then
+    echo
+    echo "the command line, whole process: against the threaded plain read, rg -jN, and one phrase"
+    for mode in cs ci; do
+        one=$(median "$work/cli-$mode.times")
+        two=$(median "$work/cli-2-$mode.times")
+        echo "cli-$mode: $(ratio "$one" "$(median "$work/plain-read-jN.times")")x plain-read-jN," \
+            "$(ratio "$one" "$(median "$work/rg-jN-$mode.times")")x rg-jN-$mode;" \
+            "two phrases $(ratio "$two" "$one")x one"
+    done
+fi
+
 echo
 echo "inside the window runs (medians): the click on \"Start Searching\" until it returned,"
 echo "that is the search without the benchmark building the window and filling its list;"
@@ -310,6 +337,11 @@ for workers in 1 0; do
     check_output "window-w$workers-ci" ci \
         "$window" search "$list" "$phrase" --print-results --workers "$workers" --ignore-case
 done
+if [ -n "$cli" ]; then
+    check_output cli-cs cs "$cli" --list "$list" -- "$phrase"
+    check_output cli-ci ci "$cli" -i --list "$list" -- "$phrase"
+    check_output cli-2-cs cs "$cli" --list "$list" --lacking "$phrase" --lacking "$absent_phrase"
+fi
 echo "(window-w0 is the default pool: one test per core, more while the storage is slow)"
 
 if ! $cold; then
@@ -320,6 +352,7 @@ fi
 # that every file comes from the storage.
 cold_names=(plain-read-j2 plain-read-j16 plain-read-j32 rg window)
 [ -n "$window_before" ] && cold_names+=(window-before)
+[ -n "$cli" ] && cold_names+=(cli)
 
 run_cold_tool() {
     case "$1" in
@@ -327,6 +360,7 @@ run_cold_tool() {
         rg) rg --files-without-match -F -uuu -- "$phrase" "$tree" ;;
         window) "$window" search "$list" "$phrase" ;;
         window-before) "$window_before" search "$list" "$phrase" ;;
+        cli) "$cli" --list "$list" -- "$phrase" ;;
     esac
 }
 
