@@ -22,7 +22,9 @@ void PrepareStandardStreams();
 // the bytes it stands for; on Windows wide text on a console, UTF-8
 // elsewhere. Standard output is buffered until Flush.
 void Write(Stream stream, const QString& text);
-void Flush(Stream stream);
+// Fails when anything written to stream since the start was lost, as on a
+// full disk.
+[[nodiscard]] Expected<void> Flush(Stream stream);
 
 bool IsTerminal(Stream stream);
 // The width in columns of the terminal that standard error writes to; 0

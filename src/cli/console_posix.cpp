@@ -62,8 +62,16 @@ void Write(Stream stream, const QString& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), FileOf(stream));
 }
 
-void Flush(Stream stream) {
-    std::fflush(FileOf(stream));
+Expected<void> Flush(Stream stream) {
+    std::FILE* const file = FileOf(stream);
+    if (std::fflush(file) == 0 && !std::ferror(file)) {
+        return {};
+    }
+    const int code = errno;
+    return SystemError{code,
+                       std::string(stream == Stream::Output ? "Cannot write standard output: "
+                                                            : "Cannot write standard error: ") +
+                           std::strerror(code)};
 }
 
 bool IsTerminal(Stream stream) {

@@ -23,12 +23,10 @@ int main(int argc, char* argv[]) {
     switch (parsed.options.action) {
         case Options::Action::Help:
             Write(Stream::Output, kHelpText);
-            Flush(Stream::Output);
-            return kSomeListed;
+            return Flush(Stream::Output) ? kSomeListed : kReportedOrWrongUse;
         case Options::Action::Version:
             Write(Stream::Output, kProgramName + QStringLiteral(" " TARNWICK_VERSION "\n"));
-            Flush(Stream::Output);
-            return kSomeListed;
+            return Flush(Stream::Output) ? kSomeListed : kReportedOrWrongUse;
         case Options::Action::Search:
             break;
     }

@@ -220,7 +220,9 @@ int RunSearchCommand(const Options& options) {
     if (options.countOnly) {
         Write(Stream::Output, QString::number(tally.listed) + QLatin1Char('\n'));
     }
-    Flush(Stream::Output);
+    if (const Expected<void> written = Flush(Stream::Output); !written) {
+        sink.Report(ErrorDescription(written.Error()));
+    }
     if (options.summary) {
         Write(Stream::Error, kSummaryFormat.arg(tally.entries)
                                      .arg(tally.tested)
