@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,10 +28,12 @@ extern char** environ;
 
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
 
 namespace fs = std::filesystem;
 
@@ -72,7 +75,9 @@ protected:
 
     // Starts the program with input on its standard input; output and
     // errors go to files read by Finish.
-    pid_t Start(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    // errorTerminal: a terminal for standard error instead of a file.
+    pid_t Start(const std::vector<std::string>& arguments, const std::string& input = {},
+                int errorTerminal = -1) {
         WriteFile(m_folder / "stdin", input);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
@@ -81,8 +86,12 @@ protected:
         posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
-        posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+        if (errorTerminal >= 0) {
+            posix_spawn_file_actions_adddup2(&files, errorTerminal, 2);
+        } else {
+            posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0600);
+        }
         std::vector<char*> argv{const_cast<char*>(TARNWICK_CLI_PROGRAM)};
         for (const std::string& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -201,6 +210,34 @@ bool AnyThreadWaitsOnDisk(pid_t process) {
             return true;
     }
     return false;
+}
+
+// A run slow enough for several redraws, on a terminal 40 columns wide.
+TEST_F(CliTest, TheProgressLineFitsTheTerminalAndIsErasedAtTheEnd) {
+    if (const auto why = tarnwick::testing::TestFsUnavailable()) GTEST_SKIP() << *why;
+    tarnwick::testing::TestFsOptions options;
+    options.latency = std::chrono::milliseconds(20);
+    tarnwick::testing::ScopedTestFs share(options);
+    std::vector<std::string> arguments = {"needle"};
+    for (int i = 0; i < 10; ++i)
+        arguments.push_back(
+            share.Write("a-name-longer-than-the-terminal-" + std::to_string(i), "hay"));
+    int terminal = -1, other = -1;
+    winsize size{};
+    size.ws_col = 40;
+    ASSERT_EQ(openpty(&terminal, &other, nullptr, nullptr, &size), 0);
+    const pid_t child = Start(arguments, {}, other);
+    close(other);
+    std::string shown;
+    char block[4096];
+    for (ssize_t got; (got = read(terminal, block, sizeof block)) > 0;) shown.append(block, got);
+    close(terminal);
+    EXPECT_EQ(Finish(child).status, 0);
+
+    const std::vector<std::string> lines = Split(shown, '\r');
+    EXPECT_THAT(lines, Contains(MatchesRegex("[0-9]+/10 \\.\\.\\..*-[0-9]"))) << shown;
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 39u) << line;
+    EXPECT_TRUE(shown.ends_with("\r" + std::string(39, ' ') + "\r")) << shown;
 }
 
 TEST_F(CliTest, CtrlCDuringAReadThatNeverAnswersEndsItAtOnce) {
