@@ -14,8 +14,7 @@ inline const QString kSummaryFormat =
 
 inline const QString kHelpText = QStringLiteral(
     "Usage: tarnwick-cli [OPTIONS] PHRASE [ENTRY...]\n"
-    "       tarnwick-cli [OPTIONS] --lacking P [--lacking P]... [--containing P]... "
-    "[ENTRY...]\n"
+    "       tarnwick-cli [OPTIONS] --lacking P... [--containing P]... [ENTRY...]\n"
     "\n"
     "Lists, one path a line in the order of the entries, the text files among the\n"
     "entries whose contents do not contain PHRASE, as the Tarnwick window lists\n"
@@ -29,7 +28,8 @@ inline const QString kHelpText = QStringLiteral(
     "  --list FILE         the lines of a list file, as the window loads one: one\n"
     "                      path a line, kept exactly as written\n"
     "  --tree FOLDER       every file under the folder tree with an extension of\n"
-    "                      --ext, as \"Add All Files In Folder\" adds them, in its order\n"
+    "                      --ext, as \"Add All Files In Folder\" adds them and in\n"
+    "                      its order\n"
     "  --ext EXT           an extension for every --tree (txt, doc, ...; * for every\n"
     "                      file, the default); several are added one after another\n"
     "\n"
