@@ -4,6 +4,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/file_system.h"
+#include "engine/path_text.h"
 
 namespace tarnwick {
 
@@ -132,6 +133,32 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     if (MatchesPlainWildcard(name, pattern)) return true;
     return pattern.ends_with(".*") &&
            MatchesPlainWildcard(name, pattern.substr(0, pattern.size() - 2));
+}
+
+std::string ExtensionPattern(std::string_view extension) {
+    return "*." + std::string(extension);
+}
+
+// Every folder of the walk ends in a separator; below a drive root that
+// separator is doubled, which only the repair removes.
+void WalkFolderTree(const std::string& folder, std::string_view pattern, TreeJoining joining,
+                    const std::function<void(std::vector<std::string>&& paths)>& found) {
+    std::vector<std::string> folders = NewFolderList(folder);
+    CollectSubfolders(folders, true, [] {});
+    for (const std::string& listed : folders) {
+        std::vector<std::string> paths;
+        for (const std::string& name : ListFiles(listed, pattern)) {
+            if (name.starts_with('~')) {
+                continue;
+            }
+            std::string path = listed + name;
+            paths.push_back(joining == TreeJoining::Repaired ? RepairSeparators(path)
+                                                             : std::move(path));
+        }
+        if (!paths.empty()) {
+            found(std::move(paths));
+        }
+    }
 }
 
 // A root's own attributes do not count: Windows marks drive roots hidden and

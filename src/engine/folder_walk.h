@@ -36,6 +36,23 @@ std::vector<std::string> ListFiles(const std::string& folderPath, std::string_vi
 // name, so "*.*" matches names without a dot.
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
 
+// The pattern of the files with an extension, the extension taken as typed:
+// "*." and the extension, so that "*" matches every file.
+std::string ExtensionPattern(std::string_view extension);
+
+// How a walk of a folder tree joins a listed folder and a file's name.
+enum class TreeJoining {
+    Repaired,  // with the separator repair, as when a folder is added by its tree
+    AsIs,
+};
+
+// The files of the folder tree at folder whose names match pattern and do
+// not start with "~", folder by folder in the order of CollectSubfolders,
+// each folder's in name order: found is called with the paths of every
+// folder that has any.
+void WalkFolderTree(const std::string& folder, std::string_view pattern, TreeJoining joining,
+                    const std::function<void(std::vector<std::string>&& paths)>& found);
+
 // Whether a dropped path is walked as a folder: a real folder (not a link to
 // one) that is neither hidden nor system and, when the path ends in a
 // separator, holds an entry that is neither. A root needs only the entry.

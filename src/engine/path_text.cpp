@@ -4,6 +4,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/file_system.h"
+#include "engine/readable_file.h"
 
 namespace tarnwick {
 
@@ -126,6 +127,14 @@ std::string DecodeListFile(std::string content, const TextEncoding& encoding) {
         return PathFromText(Utf16Of(bytes.substr(kUtf16BigEndianMark.size()), true));
     if (!encoding.IsCodePage() || IsValidUtf8(bytes)) return content;
     return PathFromText(encoding.Decode(bytes));
+}
+
+Expected<std::string> ReadListFile(const std::string& path) {
+    Expected<ReadableFile> file = ReadableFile::Open(path);
+    if (!file) {
+        return file.Error();
+    }
+    return file.Value().ReadAll(kListFileSizeLimit);
 }
 
 }  // namespace tarnwick

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/text_encoding.h"
 
 namespace tarnwick {
@@ -34,5 +36,14 @@ void ForEachListFileLine(std::string_view content,
 // its bytes.
 std::string DecodeListFile(std::string content,
                            const TextEncoding& encoding = TextEncoding::System());
+
+// Far more than any list of paths, and still a bounded cost for a file
+// picked by mistake.
+inline constexpr std::uint64_t kListFileSizeLimit = std::uint64_t{256} << 20;
+
+// The bytes of the list file at path, up to kListFileSizeLimit. Opened
+// without blocking, so that a FIFO or a device is turned away instead of
+// blocking the caller; the size taken at opening bounds what is read.
+Expected<std::string> ReadListFile(const std::string& path);
 
 }  // namespace tarnwick

@@ -4,7 +4,6 @@
 
 #include "engine/file_system.h"
 #include "engine/path_text.h"
-#include "engine/readable_file.h"
 #include "filelist/file_list_texts.h"
 #include "platform/dialogs.h"
 #include "platform/list_view.h"
@@ -15,26 +14,12 @@ namespace tarnwick {
 
 namespace {
 
-// Far more than any list of paths, and still a bounded cost for a file
-// picked by mistake.
-constexpr std::uint64_t kListFileSizeLimit = 256 << 20;
-
 std::vector<QString> SelectedPaths(const QString& selectionText) {
     std::vector<QString> paths;
     for (const std::string& path : SplitSelection(PathToSystemEncoding(selectionText))) {
         paths.push_back(PathFromSystemEncoding(path));
     }
     return paths;
-}
-
-// Opened without blocking, so that a FIFO or a device is turned away instead
-// of freezing the window; the size taken at opening bounds what is read.
-Expected<std::string> ReadListFile(const std::string& path) {
-    Expected<ReadableFile> file = ReadableFile::Open(path);
-    if (!file) {
-        return file.Error();
-    }
-    return file.Value().ReadAll(kListFileSizeLimit);
 }
 
 void ReportListFileProblem(QWidget* window, const QString& path, const QString& problem) {

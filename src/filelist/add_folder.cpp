@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "engine/folder_walk.h"
-#include "engine/path_text.h"
 #include "filelist/file_list_texts.h"
 #include "platform/dialogs.h"
 #include "platform/list_view.h"
@@ -16,8 +15,6 @@
 namespace tarnwick {
 
 namespace {
-
-enum class Joining { Repaired, AsIs };
 
 // Entries found on the walk's thread, taken in parts by the GUI thread.
 class FoundEntries {
@@ -37,29 +34,18 @@ private:
     std::vector<QString> m_entries;  // guarded by m_mutex
 };
 
-// Adds the files of the folder tree that match pattern, level by level,
-// skipping names that start with "~". Every folder of the walk ends in a
-// separator; below a drive root that separator is doubled, which only the
-// repair removes.
-void WalkFolderTree(const std::string& folder, const std::string& pattern, Joining joining,
-                    FoundEntries& found, const std::function<void()>& wake) {
-    std::vector<std::string> folders = NewFolderList(folder);
-    CollectSubfolders(folders, true, [] {});
-    for (const std::string& listed : folders) {
+// Adds the files of the folder tree that match pattern, folder by folder.
+void AddFolderTree(const std::string& folder, const std::string& pattern, TreeJoining joining,
+                   FoundEntries& found, const std::function<void()>& wake) {
+    WalkFolderTree(folder, pattern, joining, [&](std::vector<std::string>&& paths) {
         std::vector<QString> entries;
-        for (const std::string& name : ListFiles(listed, pattern)) {
-            if (name.starts_with('~')) {
-                continue;
-            }
-            const std::string path = listed + name;
-            entries.push_back(PathFromSystemEncoding(
-                joining == Joining::Repaired ? RepairSeparators(path) : path));
+        entries.reserve(paths.size());
+        for (const std::string& path : paths) {
+            entries.push_back(PathFromSystemEncoding(path));
         }
-        if (!entries.empty()) {
-            found.Add(std::move(entries));
-            wake();
-        }
-    }
+        found.Add(std::move(entries));
+        wake();
+    });
 }
 
 // Runs walk on another thread, so that a folder on a share that does not
@@ -89,9 +75,9 @@ void AddAllFilesInFolder(QWidget* window, ListView& fileList, WindowPointer& poi
     }
     pointer.Set(PointerState::Busy);
     AppendWhileWalking(fileList, [&](FoundEntries& found, const std::function<void()>& wake) {
-        WalkFolderTree(PathToSystemEncoding(folder),
-                       PathToSystemEncoding(QStringLiteral("*.") + extension), Joining::Repaired,
-                       found, wake);
+        AddFolderTree(PathToSystemEncoding(folder),
+                      ExtensionPattern(PathToSystemEncoding(extension)), TreeJoining::Repaired,
+                      found, wake);
     });
     pointer.Set(PointerState::Default);
 }
@@ -101,8 +87,8 @@ void AddDroppedPaths(ListView& fileList, const QStringList& paths) {
         for (const QString& path : paths) {
             const std::string encoded = PathToSystemEncoding(path);
             if (IsDroppedFolder(encoded)) {
-                WalkFolderTree(encoded, PathToSystemEncoding(kEveryFilePattern), Joining::AsIs,
-                               found, wake);
+                AddFolderTree(encoded, PathToSystemEncoding(kEveryFilePattern), TreeJoining::AsIs,
+                              found, wake);
             } else {
                 found.Add({path});
                 wake();

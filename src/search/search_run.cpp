@@ -76,6 +76,9 @@ bool SearchRun::SearchEntry(int position, ReadAhead& ahead) {
         return true;  // stopped: the next stop test ends the loop
     }
     const Expected<Verdict>& verdict = tested->Outcome();
+    if (verdict && verdict.Value() != Verdict::NotAFile) {
+        m_sink.Tested(verdict.Value());
+    }
     if (!verdict) {
         m_sink.Failed(SearchStep::TestFileEntry, ErrorDescription(verdict.Error()));
     } else if (verdict.Value() == Verdict::Lacks) {
@@ -128,6 +131,7 @@ Expected<void> SearchRun::SearchFolder(const OpenedFolder& folder,
         if (!tested->Outcome()) {
             return tested->Outcome().Error();
         }
+        m_sink.Tested(tested->Outcome().Value());
         if (tested->Outcome().Value() == Verdict::Lacks) {
             m_sink.Lacks(PathFromSystemEncoding(files[index]));
         }

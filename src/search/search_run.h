@@ -62,6 +62,9 @@ public:
     // Asked at every stop test: before each entry and each file of a folder,
     // and while a file is being read.
     virtual bool StopRequested() = 0;
+    // The verdict on every file of the run, listed or not: a file entry's or
+    // that of a file of a folder entry. Heard before Lacks for a listed file.
+    virtual void Tested(Verdict /*verdict*/) {}
 
 protected:
     ~SearchSink() = default;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # cmake --install puts the program in a folder of its own with a relative
-# link in bin, the icon at every size, a menu entry and AppStream metainfo
-# that carry the project's version and pass their validators, the manual
-# page, and a copyright file that states the licence the metainfo names.
+# link in bin, the command-line program in bin, the icon at every size, a
+# menu entry and AppStream metainfo that carry the project's version and
+# pass their validators, the manual pages, and a copyright file that states
+# the licence the metainfo names.
 #
 # usage: install_tree_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
@@ -40,10 +41,15 @@ check_tree() {
     grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
         fail "the metainfo does not launch the entry"
 
+    [ "$("$usr/bin/tarnwick-cli" --version)" = "tarnwick-cli $version" ] ||
+        fail "bin/tarnwick-cli is missing or not version $version"
     local manual license whole
     manual=$(gzip -dc "$usr/share/man/man1/tarnwick.1.gz")
     grep -q "^\.TH TARNWICK 1 .*\"Tarnwick $version\"" <<<"$manual" ||
         fail "no manual page tarnwick.1 of version $version"
+    grep -q "^\.TH TARNWICK-CLI 1 .*\"Tarnwick $version\"" \
+        <<<"$(gzip -dc "$usr/share/man/man1/tarnwick-cli.1.gz")" ||
+        fail "no manual page tarnwick-cli.1 of version $version"
     license=$(sed -n 's:.*<project_license>\(.*\)</project_license>.*:\1:p' "$metainfo")
     whole=$(grep -A2 -x 'Files: \*' "$usr/share/doc/tarnwick/copyright")
     grep -qx "License: $license" <<<"$whole" ||

@@ -2,7 +2,8 @@
 # cpack makes a Debian package that lintian passes without an error or a
 # warning, that depends on Debian's runtime packages only, the Qt plugins
 # the program loads among them, and whose program, unpacked into a root of
-# its own, starts to its main window under a window manager.
+# its own, starts to its main window under a window manager; its
+# command-line program runs.
 #
 # usage: package_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -32,6 +33,8 @@ if grep -Eq -- '-dev( |,|$)' <<<"$depends"; then
 fi
 
 dpkg -x "$package" "$work/root"
+[ "$("$work/root/usr/bin/tarnwick-cli" --version)" = "tarnwick-cli $version" ] ||
+    fail "the package holds no tarnwick-cli of version $version"
 start_display
 start_window_manager
 start_program "$work/root/usr/bin/tarnwick"

@@ -32,6 +32,7 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
+using ::testing::Pair;
 
 struct Failure {
     SearchStep step;
@@ -52,8 +53,10 @@ public:
     }
     void Progress(const QString& text) override { progress.push_back(text); }
     bool StopRequested() override { return stop || (stopWhen && stopWhen()); }
+    void Tested(Verdict verdict) override { ++verdicts[verdict]; }
 
     std::vector<QString> lacking;
+    std::map<Verdict, int> verdicts;
     std::vector<Failure> failures;
     std::vector<QString> progress;
     bool stop = false;
@@ -143,6 +146,8 @@ TEST_F(SearchRunTest, FindingsKeepTheOrderOfTheEntriesWhateverFinishesFirst) {
 
     EXPECT_THAT(sink.lacking, ElementsAreArray(lacking));
     EXPECT_THAT(sink.failures, IsEmpty());
+    EXPECT_THAT(sink.verdicts, ElementsAre(Pair(Verdict::NotTested, 1), Pair(Verdict::Contains, 7),
+                                           Pair(Verdict::Lacks, static_cast<int>(lacking.size()))));
     EXPECT_EQ(sink.progress.front(), kSearchingEntryPrefix + entries.front());
     EXPECT_THAT(sink.progress, ::testing::Contains(kSearchingFolderPrefix + folder));
 }
