@@ -6,8 +6,6 @@ namespace tarnwick::cli {
 
 inline const QString kProgramName = QStringLiteral("tarnwick-cli");
 inline const QString kTryHelp = QStringLiteral("Try 'tarnwick-cli --help'.");
-inline const QString kConditionsNotBuilt =
-    QStringLiteral("--lacking/--containing with more than one phrase is not built yet");
 // entries, files tested, listed, not text, reported
 inline const QString kSummaryFormat =
     QStringLiteral("entries %1, files tested %2, listed %3, not text %4, reported %5");

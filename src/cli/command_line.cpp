@@ -120,7 +120,7 @@ private:
     // Without conditions given as options, the first argument that is not
     // an option is the phrase a listed file lacks.
     void TakePhrase() {
-        Conditions& conditions = m_parsed.conditions;
+        PhraseConditions& conditions = m_parsed.conditions;
         if (!conditions.lacking.empty() || !conditions.containing.empty()) return;
         if (!m_firstPositional) {
             m_error = QStringLiteral("no phrase given");
@@ -134,7 +134,7 @@ private:
 
     void Check() {
         if (!m_error.isEmpty()) return;
-        const Conditions& conditions = m_parsed.conditions;
+        const PhraseConditions& conditions = m_parsed.conditions;
         for (const auto* phrases : {&conditions.lacking, &conditions.containing}) {
             if (std::any_of(phrases->begin(), phrases->end(), IsBlank)) {
                 m_error = QStringLiteral("a phrase is empty or only spaces");

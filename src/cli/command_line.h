@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/text_encoding.h"
+#include "search/search_run.h"
 
 namespace tarnwick::cli {
 
@@ -19,16 +20,10 @@ struct EntrySource {
     QString value;
 };
 
-// What a listed text file must lack and what it must hold.
-struct Conditions {
-    std::vector<QString> lacking;
-    std::vector<QString> containing;
-};
-
 struct Options {
     enum class Action { Search, Help, Version };
     Action action = Action::Search;
-    Conditions conditions;
+    PhraseConditions conditions;
     std::vector<EntrySource> sources;
     // For every folder tree; "*" (every file) when none is given.
     std::vector<QString> extensions;

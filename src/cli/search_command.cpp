@@ -166,7 +166,7 @@ std::vector<QString> GatherEntries(const Options& options, CommandSink& sink) {
     return entries;
 }
 
-void Search(const std::vector<QString>& entries, const QString& phrase, CaseMode mode,
+void Search(const std::vector<QString>& entries, const PhraseConditions& conditions, CaseMode mode,
             CommandSink& sink) {
     const int count = static_cast<int>(entries.size());
     SearchRequest request{
@@ -175,7 +175,7 @@ void Search(const std::vector<QString>& entries, const QString& phrase, CaseMode
                         if (position < 1 || position > count) return std::nullopt;
                         return entries[static_cast<std::size_t>(position - 1)];
                     }},
-        .phrase = [&phrase] { return phrase; },
+        .conditions = [&conditions] { return conditions; },
         .mode = mode,
         .yield =
             [&sink](YieldPoint point) {
@@ -194,26 +194,13 @@ int ExitStatusOf(const Tally& tally) {
 
 }  // namespace
 
-std::optional<QString> SearchedPhrase(const Conditions& conditions) {
-    if (conditions.lacking.size() == 1 && conditions.containing.empty()) {
-        return conditions.lacking.front();
-    }
-    return std::nullopt;
-}
-
 int RunSearchCommand(const Options& options) {
-    const std::optional<QString> phrase = SearchedPhrase(options.conditions);
-    if (!phrase) {
-        Write(Stream::Error,
-              kProgramName + QStringLiteral(": ") + kConditionsNotBuilt + QLatin1Char('\n'));
-        return kReportedOrWrongUse;
-    }
     const bool showProgress = !options.quiet && IsTerminal(Stream::Error);
     ProgressLine progress(showProgress ? TerminalColumns() : 0);
     CommandSink sink(options, progress);
     const std::vector<QString> entries = GatherEntries(options, sink);
     sink.SetEntries(static_cast<int>(entries.size()));
-    Search(entries, *phrase, options.mode, sink);
+    Search(entries, options.conditions, options.mode, sink);
     progress.Erase();
 
     const Tally& tally = sink.Counted();

@@ -155,6 +155,8 @@ TEST_F(CliTest, ListsWhatTheWindowListsOnTheCorpus) {
 
 TEST_F(CliTest, ExitStatusSaysListedNoneOrReportedAndTheRunGoesOnAfterAReport) {
     const std::string hay = Write("hay.txt", "hay hay"), needle = Write("needle.txt", "a needle");
+    const std::string both = Write("both.txt", "hay, a needle"),
+                      straw = Write("straw.txt", "straw");
     const std::string missing = (m_folder / "missing.txt").string();
     const struct {
         std::vector<std::string> arguments;
@@ -166,7 +168,12 @@ TEST_F(CliTest, ExitStatusSaysListedNoneOrReportedAndTheRunGoesOnAfterAReport) {
         {{"needle", needle}, 1, {}, ""},
         {{"needle", missing, hay}, 2, {hay}, "missing.txt"},
         {{"--list", missing, "needle", hay}, 2, {hay}, "missing.txt"},
-        {{"--lacking", "a", "--containing", "b", hay}, 2, {}, "not built yet"},
+        {{"--lacking", "hay", "--lacking", "needle", hay, needle, both, straw}, 0, {straw}, ""},
+        {{"--containing", "hay", "--lacking", "needle", hay, needle, both, straw}, 0, {hay}, ""},
+        {{"--containing", "hay", "--containing", "needle", hay, needle, both, straw},
+         0,
+         {both},
+         ""},
         {{"needle"}, 2, {}, "no entries"},
         {{"  ", hay}, 2, {}, "only spaces"},
         {{"--unknown", "needle", hay}, 2, {}, "--help"},
