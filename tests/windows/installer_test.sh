@@ -22,14 +22,16 @@ start_window_manager
 start_wine
 wine "$installer" /S || fail "the installer failed"
 folder="$WINEPREFIX/drive_c/Program Files/Tarnwick"
-installed=$(cd "$folder" && find . -type f | sort)
+installed=$(cd "$folder" && find . -type f | LC_ALL=C sort)
 expected=$(printf '%s\n' ./Qt6Core.dll ./Qt6Gui.dll ./Qt6Widgets.dll ./Uninstall.exe \
     ./imageformats/qgif.dll ./imageformats/qico.dll ./imageformats/qjpeg.dll \
-    ./platforms/qwindows.dll ./styles/qwindowsvistastyle.dll ./tarnwick.exe)
+    ./platforms/qwindows.dll ./styles/qwindowsvistastyle.dll ./tarnwick-cli.exe ./tarnwick.exe)
 [ "$installed" = "$expected" ] || fail "installed in $folder: $installed"
 find "$WINEPREFIX/drive_c" -ipath '*Start Menu*' -iname 'Tarnwick.lnk' | grep -q . ||
     fail "no Start-menu entry"
 echo "installed into Program Files with a Start-menu entry"
+wine "$folder/tarnwick-cli.exe" --version | grep -q "$version" ||
+    fail "the installed command line does not start"
 
 start_windows_program "$folder/tarnwick.exe"
 wait_for_window 536x619 >/dev/null
