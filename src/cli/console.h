@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ void Write(Stream stream, const QString& text);
 [[nodiscard]] Expected<void> Flush(Stream stream);
 
 bool IsTerminal(Stream stream);
+// The C stream that stream writes through.
+std::FILE* FileOf(Stream stream);
 // The width in columns of the terminal that standard error writes to; 0
 // when it is not known.
 int TerminalColumns();

@@ -35,10 +35,6 @@ void EndOnInterrupt(sigset_t interrupt) {
     _exit(g_interruptExitCode);
 }
 
-std::FILE* FileOf(Stream stream) {
-    return stream == Stream::Output ? stdout : stderr;
-}
-
 }  // namespace
 
 std::vector<QString> CommandLineArguments(int argc, char* argv[]) {
@@ -60,18 +56,6 @@ void PrepareStandardStreams() {
 void Write(Stream stream, const QString& text) {
     const std::string bytes = PathToSystemEncoding(text);
     std::fwrite(bytes.data(), 1, bytes.size(), FileOf(stream));
-}
-
-Expected<void> Flush(Stream stream) {
-    std::FILE* const file = FileOf(stream);
-    if (std::fflush(file) == 0 && !std::ferror(file)) {
-        return {};
-    }
-    const int code = errno;
-    return SystemError{code,
-                       std::string(stream == Stream::Output ? "Cannot write standard output: "
-                                                            : "Cannot write standard error: ") +
-                           std::strerror(code)};
 }
 
 bool IsTerminal(Stream stream) {

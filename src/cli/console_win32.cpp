@@ -25,10 +25,6 @@ HANDLE HandleOf(Stream stream) {
     return GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
-std::FILE* FileOf(Stream stream) {
-    return stream == Stream::Output ? stdout : stderr;
-}
-
 bool IsConsole(HANDLE handle) {
     DWORD mode = 0;
     return GetConsoleMode(handle, &mode) != 0;
@@ -74,18 +70,6 @@ void Write(Stream stream, const QString& text) {
     }
     const std::string bytes = PathToSystemEncoding(text);
     std::fwrite(bytes.data(), 1, bytes.size(), FileOf(stream));
-}
-
-Expected<void> Flush(Stream stream) {
-    std::FILE* const file = FileOf(stream);
-    if (std::fflush(file) == 0 && !std::ferror(file)) {
-        return {};
-    }
-    const int code = errno;
-    return SystemError{code,
-                       std::string(stream == Stream::Output ? "Cannot write standard output: "
-                                                            : "Cannot write standard error: ") +
-                           std::strerror(code)};
 }
 
 bool IsTerminal(Stream stream) {
