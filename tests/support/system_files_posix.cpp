@@ -61,7 +61,9 @@ struct OpenRefusal::Held {
     bool exhausted = false;
 };
 
-// Descriptors end once the lowest free one is taken, even for the super-user.
+// With a limit of no descriptors every new one is refused, even for the
+// super-user, while those open stay usable; a limit at the lowest free one
+// would let an opening through once another thread closes a descriptor.
 OpenRefusal::OpenRefusal() : m_held(std::make_unique<Held>()) {
     EXPECT_EQ(getrlimit(RLIMIT_NOFILE, &m_held->saved), 0);
 }
@@ -71,11 +73,8 @@ OpenRefusal::~OpenRefusal() {
 }
 
 void OpenRefusal::Refuse(const QString&) {
-    const int lowestFree = dup(0);
-    ASSERT_GE(lowestFree, 0);
-    close(lowestFree);
     rlimit exhausted = m_held->saved;
-    exhausted.rlim_cur = static_cast<rlim_t>(lowestFree);
+    exhausted.rlim_cur = 0;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
     m_held->exhausted = true;
 }
