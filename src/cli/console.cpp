@@ -21,4 +21,13 @@ Expected<void> Flush(Stream stream) {
                            std::strerror(code)};
 }
 
+InterruptEnding& Ending() {
+    static InterruptEnding ending;
+    return ending;
+}
+
+void SetEraseOnInterrupt(bool erase) {
+    Ending().erase.store(erase);
+}
+
 }  // namespace tarnwick::cli

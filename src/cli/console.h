@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,5 +44,14 @@ Expected<std::string> ReadStandardInput();
 // standard error first. Called before any other thread starts.
 void EndAtOnceOnInterrupt(int exitCode, const std::string& eraseText);
 void SetEraseOnInterrupt(bool erase);
+
+// What an interrupt does, for each system's handler: set before the handler
+// can run, but whether to erase, which changes as the run goes.
+struct InterruptEnding {
+    std::string eraseText;
+    int exitCode = 0;
+    std::atomic<bool> erase = false;
+};
+InterruptEnding& Ending();
 
 }  // namespace tarnwick::cli

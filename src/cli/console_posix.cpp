@@ -3,7 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,11 +16,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-// Set before the thread that reads them starts.
-std::string g_eraseText;
-int g_interruptExitCode = 130;
-std::atomic<bool> g_eraseOnInterrupt = false;
-
 // SIGINT is blocked in every thread but this one, which only waits for it:
 // a thread held in a read that never answers cannot take the signal and
 // leave it pending for good.
@@ -29,10 +23,11 @@ void EndOnInterrupt(sigset_t interrupt) {
     int signal = 0;
     while (sigwait(&interrupt, &signal) != 0) {
     }
-    if (g_eraseOnInterrupt.load()) {
-        static_cast<void>(write(STDERR_FILENO, g_eraseText.data(), g_eraseText.size()));
+    if (Ending().erase.load()) {
+        static_cast<void>(
+            write(STDERR_FILENO, Ending().eraseText.data(), Ending().eraseText.size()));
     }
-    _exit(g_interruptExitCode);
+    _exit(Ending().exitCode);
 }
 
 }  // namespace
@@ -88,17 +83,14 @@ Expected<std::string> ReadStandardInput() {
 }
 
 void EndAtOnceOnInterrupt(int exitCode, const std::string& eraseText) {
-    g_eraseText = eraseText;
-    g_interruptExitCode = exitCode;
+    InterruptEnding& ending = Ending();
+    ending.eraseText = eraseText;
+    ending.exitCode = exitCode;
     sigset_t interrupt;
     sigemptyset(&interrupt);
     sigaddset(&interrupt, SIGINT);
     pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
     std::thread(EndOnInterrupt, interrupt).detach();
-}
-
-void SetEraseOnInterrupt(bool erase) {
-    g_eraseOnInterrupt.store(erase);
 }
 
 }  // namespace tarnwick::cli

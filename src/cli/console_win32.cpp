@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QStringList>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,11 +14,6 @@
 namespace tarnwick::cli {
 
 namespace {
-
-// Set before the handler is installed.
-std::string g_eraseText;
-int g_interruptExitCode = 130;
-std::atomic<bool> g_eraseOnInterrupt = false;
 
 HANDLE HandleOf(Stream stream) {
     return GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
@@ -36,12 +30,12 @@ BOOL WINAPI EndOnInterrupt(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE;
     }
-    if (g_eraseOnInterrupt.load()) {
+    if (Ending().erase.load()) {
         DWORD written = 0;
-        WriteFile(HandleOf(Stream::Error), g_eraseText.data(),
-                  static_cast<DWORD>(g_eraseText.size()), &written, nullptr);
+        WriteFile(HandleOf(Stream::Error), Ending().eraseText.data(),
+                  static_cast<DWORD>(Ending().eraseText.size()), &written, nullptr);
     }
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_interruptExitCode));
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(Ending().exitCode));
     return TRUE;
 }
 
@@ -107,13 +101,10 @@ Expected<std::string> ReadStandardInput() {
 }
 
 void EndAtOnceOnInterrupt(int exitCode, const std::string& eraseText) {
-    g_eraseText = eraseText;
-    g_interruptExitCode = exitCode;
+    InterruptEnding& ending = Ending();
+    ending.eraseText = eraseText;
+    ending.exitCode = exitCode;
     SetConsoleCtrlHandler(EndOnInterrupt, TRUE);
-}
-
-void SetEraseOnInterrupt(bool erase) {
-    g_eraseOnInterrupt.store(erase);
 }
 
 }  // namespace tarnwick::cli

@@ -29,8 +29,8 @@ TestsAtOnce TestsAtOnceFor(unsigned workers) {
 
 FileTestPool::FileTestPool(unsigned workers, ProgressCallback onProgress)
     : m_onProgress(std::move(onProgress)),
-      m_stallWatch(TestsAtOnceFor(workers).Ceiling()),
-      m_testsAtOnce(TestsAtOnceFor(workers)) {}
+      m_testsAtOnce(TestsAtOnceFor(workers)),
+      m_stallWatch(m_testsAtOnce.Ceiling()) {}
 
 void FileTestPool::StartThreads() {
     m_threads.reserve(Ceiling());

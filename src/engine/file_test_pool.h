@@ -68,6 +68,8 @@ private:
     void Settled(const FileTestJob& job);
 
     ProgressCallback m_onProgress;
+    // Guarded by m_mutex; before m_stallWatch, which watches up to its ceiling.
+    TestsAtOnce m_testsAtOnce;
     StallWatch m_stallWatch;
     std::once_flag m_started;
     mutable std::mutex m_mutex;
@@ -75,7 +77,6 @@ private:
     std::condition_variable m_jobForActive;
     std::condition_variable m_roomForReserve;
     // Guarded by m_mutex:
-    TestsAtOnce m_testsAtOnce;
     PathsUnderTest m_pathsUnderTest;
     std::deque<std::shared_ptr<FileTestJob>> m_queue;
     bool m_quitting = false;
