@@ -30,7 +30,8 @@ TestsAtOnce TestsAtOnceFor(unsigned workers) {
 FileTestPool::FileTestPool(unsigned workers, ProgressCallback onProgress)
     : m_onProgress(std::move(onProgress)),
       m_testsAtOnce(TestsAtOnceFor(workers)),
-      m_stallWatch(m_testsAtOnce.Ceiling()) {}
+      m_stallWatch(m_testsAtOnce.Ceiling()),
+      m_foldersUnderTest(m_testsAtOnce.Ceiling()) {}
 
 void FileTestPool::StartThreads() {
     m_threads.reserve(Ceiling());
@@ -90,6 +91,7 @@ bool FileTestPool::NextJobs(unsigned worker, std::size_t most,
                             std::vector<std::shared_ptr<FileTestJob>>& jobs) {
     jobs.clear();
     std::unique_lock lock(m_mutex);
+    m_foldersUnderTest.Release(worker);
     for (;;) {
         const bool isActive = Active(worker);
         if (isActive && !m_queue.empty()) {
@@ -115,16 +117,22 @@ bool FileTestPool::NextJobs(unsigned worker, std::size_t most,
             m_roomForReserve.notify_all();
         }
     }
+    // While the tests wait for the storage, they spread over folders.
+    const bool waitingForStorage = m_testsAtOnce.Allowed() > m_testsAtOnce.Floor();
+    const auto first = m_queue.begin() +
+                       static_cast<std::ptrdiff_t>(
+                           waitingForStorage ? m_foldersUnderTest.FirstInFreeFolder(m_queue) : 0);
+    if (waitingForStorage) m_foldersUnderTest.Hold(worker, (*first)->Path());
     // A share of the queue, so that the other workers find work too; a job
     // that a batch left to be tested alone is taken alone.
     const std::size_t share =
-        m_queue.front()->TriedTogether()
+        (*first)->TriedTogether()
             ? 1
-            : std::clamp<std::size_t>(m_queue.size() / m_testsAtOnce.Allowed(), 1, most);
-    for (std::size_t i = 0; i < share; ++i) {
-        jobs.push_back(std::move(m_queue.front()));
-        m_queue.pop_front();
-    }
+            : std::clamp<std::size_t>(m_queue.size() / m_testsAtOnce.Allowed(), 1,
+                                      std::min<std::size_t>(most, m_queue.end() - first));
+    const auto last = first + static_cast<std::ptrdiff_t>(share);
+    jobs.assign(std::make_move_iterator(first), std::make_move_iterator(last));
+    m_queue.erase(first, last);
     return true;
 }
 

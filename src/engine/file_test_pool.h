@@ -78,6 +78,7 @@ private:
     std::condition_variable m_roomForReserve;
     // Guarded by m_mutex:
     PathsUnderTest m_pathsUnderTest;
+    FoldersUnderTest m_foldersUnderTest;
     std::deque<std::shared_ptr<FileTestJob>> m_queue;
     bool m_quitting = false;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "engine/file_system.h"
+
 namespace tarnwick {
 
 namespace {
@@ -11,6 +13,15 @@ namespace {
 // of them must have waited for the storage to run more at once.
 constexpr unsigned kRoundJobs = 16;
 constexpr unsigned kWaitedToGrow = kRoundJobs / 4;
+
+// Queued jobs looked at for one in a free folder: the files of a list mostly
+// come folder by folder, so this reaches many folders.
+constexpr std::size_t kFolderReach = 1024;
+
+std::string_view FolderOf(std::string_view path) {
+    const std::size_t separator = path.find_last_of(kPathSeparator);
+    return separator == std::string_view::npos ? std::string_view() : path.substr(0, separator);
+}
 
 std::int64_t NowMilliseconds() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -74,6 +85,37 @@ std::vector<std::shared_ptr<FileTestJob>> PathsUnderTest::Release(const std::str
     std::vector<std::shared_ptr<FileTestJob>> jobs = std::move(waiting->second);
     m_waiting.erase(waiting);
     return jobs;
+}
+
+std::size_t FoldersUnderTest::FirstInFreeFolder(
+    const std::deque<std::shared_ptr<FileTestJob>>& queue) const {
+    if (m_tests.empty()) return 0;
+    const std::size_t reach = std::min(queue.size(), kFolderReach);
+    std::string_view busy;
+    for (std::size_t i = 0; i < reach; ++i) {
+        const std::string_view folder = FolderOf(queue[i]->Path());
+        // Neighbours in one folder are looked up once.
+        if (i > 0 && folder == busy) continue;
+        if (!m_tests.contains(folder)) return i;
+        busy = folder;
+    }
+    return 0;
+}
+
+void FoldersUnderTest::Hold(unsigned worker, std::string_view path) {
+    Release(worker);
+    const std::string_view folder = FolderOf(path);
+    if (folder.empty()) return;
+    m_heldBy[worker] = folder;
+    ++m_tests[m_heldBy[worker]];
+}
+
+void FoldersUnderTest::Release(unsigned worker) {
+    std::string& held = m_heldBy[worker];
+    if (held.empty()) return;
+    const auto tests = m_tests.find(held);
+    if (--tests->second == 0) m_tests.erase(tests);
+    held.clear();
 }
 
 }  // namespace tarnwick

@@ -3,8 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -71,6 +74,29 @@ public:
 
 private:
     std::unordered_map<std::string, std::vector<std::shared_ptr<FileTestJob>>> m_waiting;
+};
+
+// The folders of the tests under way, so that while the tests wait for the
+// storage they spread over folders: a share may answer one look-up at a time
+// in a folder (a FUSE file system without parallel folder operations does),
+// and tests of neighbouring files in a list would then wait for each other.
+// Not thread-safe: the pool calls it under its lock.
+class FoldersUnderTest {
+public:
+    explicit FoldersUnderTest(unsigned workers) : m_heldBy(workers) {}
+
+    // The position in queue of the first job, within reach of the front,
+    // whose folder no test is under way in; 0 when there is none.
+    std::size_t FirstInFreeFolder(const std::deque<std::shared_ptr<FileTestJob>>& queue) const;
+    // Marks a test under way by worker in the folder of path, until the
+    // worker releases it.
+    void Hold(unsigned worker, std::string_view path);
+    void Release(unsigned worker);
+
+private:
+    // Tests under way per folder, and the folder each worker holds ("" for none).
+    std::map<std::string, unsigned, std::less<>> m_tests;
+    std::vector<std::string> m_heldBy;
 };
 
 }  // namespace tarnwick
