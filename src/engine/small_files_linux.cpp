@@ -1,6 +1,8 @@
-// Batched reads of small files on Linux, through io_uring: one submission
-// looks every path of a batch up, one more opens, reads and closes every
-// small regular file among them, each chained in the kernel.
+// Batched reads of small files on Linux, through io_uring: every path of a
+// batch is looked up, then one submission opens, reads and closes every
+// small regular file among them, each chained in the kernel. The look-ups
+// are made on the calling thread: the ring would hand each to a thread of
+// the kernel's, and that hop costs more than a look-up in memory.
 //
 // Only files on local disks are read so: a request on a network share or a
 // FUSE file system may never be answered, and a process cannot end while
@@ -30,7 +32,7 @@ namespace {
 
 constexpr unsigned kQueueEntries = 4 * kSmallFilesPerBatch;
 
-enum class Step : std::uint64_t { LookUp, Open, Read, Close };
+enum class Step : std::uint64_t { Open, Read, Close };
 
 std::uint64_t Tag(Step step, std::size_t index) {
     return (static_cast<std::uint64_t>(step) << 32) | index;
@@ -99,7 +101,6 @@ struct SmallFileReader::Ring {
     // What the kernel writes into as requests complete.
     struct Storage {
         std::unique_ptr<char[]> buffers;
-        std::array<struct statx, kSmallFilesPerBatch> lookUps{};
     };
 
     io_uring ring{};
@@ -112,9 +113,6 @@ struct SmallFileReader::Ring {
     std::array<bool, kSmallFilesPerBatch> open{};
 
     char* Buffer(std::size_t index) const { return storage->buffers.get() + index * sizeLimit; }
-    struct statx& LookUp(std::size_t index) const {
-        return storage->lookUps[index];
-    }
 
     ~Ring() {
         if (initialised) io_uring_queue_exit(&ring);
@@ -219,6 +217,31 @@ std::string_view SmallFileReader::Content(std::size_t index, std::size_t length)
     return {m_ring->Buffer(index), length};
 }
 
+namespace {
+
+// Looks path up for a batch; true when it names a file of its own, whose
+// size is then set. A path left to be tested alone stays not looked up.
+bool LookUp(const std::string& path, SmallFileReader::Ring& ring, SmallFileOutcome& outcome,
+            std::size_t& size) {
+    if (!ring.ReadsInBatches(ContainingFolder(path))) return false;
+    if (path.empty() || PathRefusal(path) != 0) {
+        outcome.lookedUp = true;
+        return false;
+    }
+    struct statx info {};
+    const int error =
+        statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE, &info) == 0
+            ? 0
+            : errno;
+    if (error == 0 && !IsOwnEntry(info)) return false;
+    outcome.lookedUp = true;
+    outcome.kind = error == 0 ? KindOf(info) : FailedLookUp(path, error);
+    size = static_cast<std::size_t>(info.stx_size);
+    return error == 0;
+}
+
+}  // namespace
+
 // Reads first ask for what is in memory only; a read that would wait, or got
 // only part of the file, goes on in a further round that waits for the
 // storage. A read that ends early finds the file shrunk since it was looked
@@ -236,39 +259,12 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
     };
     ring.open.fill(false);
 
-    unsigned lookUps = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!ring.ReadsInBatches(ContainingFolder(*paths[i]))) {
-            continue;
-        }
-        if (paths[i]->empty() || PathRefusal(*paths[i]) != 0) {
-            outcomes[i].lookedUp = true;
-            continue;
-        }
-        io_uring_prep_statx(ring.Next(Step::LookUp, i), AT_FDCWD, paths[i]->c_str(),
-                            AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE, &ring.LookUp(i));
-        ++lookUps;
-    }
-    std::array<bool, kSmallFilesPerBatch> found{};
-    const bool looked = ring.Complete(lookUps, [&](std::uint64_t tag, int result) {
-        const std::size_t i = IndexOf(tag);
-        if (result == 0 && !IsOwnEntry(ring.LookUp(i))) return;
-        outcomes[i].lookedUp = true;
-        found[i] = result == 0;
-        outcomes[i].kind = result == 0 ? KindOf(ring.LookUp(i)) : FailedLookUp(*paths[i], -result);
-    });
-    if (!looked) {
-        leaveAllToCaller();
-        return;
-    }
-
     std::array<std::size_t, kSmallFilesPerBatch> size{};
     std::array<std::size_t, kSmallFilesPerBatch> got{};
     std::array<bool, kSmallFilesPerBatch> pending{};
     unsigned steps = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (!found[i]) continue;
-        size[i] = ring.LookUp(i).stx_size;
+        if (!LookUp(*paths[i], ring, outcomes[i], size[i])) continue;
         if (!(outcomes[i].kind == PathKind::RegularFile) || size[i] > ring.sizeLimit) continue;
         ring.PrepareOpenAndRead(i, *paths[i], size[i]);
         ring.open[i] = pending[i] = true;
@@ -305,8 +301,6 @@ void SmallFileReader::ReadAll(std::span<const std::string* const> paths,
                     break;
                 case Step::Close:
                     if (result == 0) ring.open[i] = false;
-                    break;
-                case Step::LookUp:
                     break;
             }
         });
