@@ -61,6 +61,17 @@ protected:
         return m_dir.PathOf(relative) + kPathSeparator;
     }
 
+    // folder, and depth levels below it of the subfolders A, b, C and d (in
+    // the order of bytes C comes before b), each folder with y.txt, X.txt and
+    // ~t.txt.
+    void MakeTree(const std::string& folder, int depth) const {
+        m_dir.MakeFolder(folder);
+        for (const char* file : {"/y.txt", "/X.txt", "/~t.txt"})
+            m_dir.WriteFile(folder + file, "x");
+        if (depth == 0) return;
+        for (const char* name : {"/A", "/b", "/C", "/d"}) MakeTree(folder + name, depth - 1);
+    }
+
     std::vector<std::string> Walk(bool recurse, int* yields = nullptr) const {
         std::vector<std::string> folders{Folder("R")};
         int count = 0;
@@ -80,6 +91,30 @@ TEST_F(FolderWalkTest, WalksLevelByLevelInNameOrder) {
     // One enumeration started per folder walked, 10 entries examined on either
     // system, and every folder but the first appended.
     EXPECT_EQ(yields, static_cast<int>(walked.size()) + 10 + static_cast<int>(walked.size()) - 1);
+}
+
+// Listed on several threads, the walk hands over what listing one folder
+// after the other gives: the folders in CollectSubfolders' order, each with
+// its files by ListFiles but those starting with "~". R/A, first of its
+// level, holds the most files, so that an order of finishing would show.
+TEST_F(FolderWalkTest, OnSeveralThreadsHandsOverWhatOneFolderAfterTheOtherGives) {
+    MakeTree("R/W", 3);
+    for (int i = 0; i < 300; ++i) m_dir.WriteFile("R/A/f" + std::to_string(i) + ".txt", "x");
+    std::vector<std::vector<std::string>> expected;
+    for (const std::string& folder : Walk(true)) {
+        std::vector<std::string> paths;
+        for (const std::string& name : ListFiles(folder, "*.txt"))
+            if (!name.starts_with('~')) paths.push_back(folder + name);
+        if (!paths.empty()) expected.push_back(paths);
+    }
+    ASSERT_GT(expected.size(), 85u);
+    for (const ListingPace& pace : {ListingPace{1}, ListingPace{8}, ListingPace{8, 0}}) {
+        std::vector<std::vector<std::string>> walked;
+        WalkFolderTree(
+            m_dir.PathOf("R"), "*.txt", TreeJoining::AsIs,
+            [&](std::vector<std::string>&& paths) { walked.push_back(paths); }, pace);
+        EXPECT_EQ(walked, expected) << pace.listers << " listers, " << pace.aheadBytes;
+    }
 }
 
 TEST_F(FolderWalkTest, WithoutRecursionAppendsOnlyTheFirstLevel) {
