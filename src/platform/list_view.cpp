@@ -70,6 +70,16 @@ void EntryListModel::Append(const QString& entry) {
     ScheduleFlush();
 }
 
+void EntryListModel::AppendAll(std::vector<QString>&& entries) {
+    if (entries.empty()) {
+        return;
+    }
+    for (QString& entry : entries) {
+        m_entries.push_back(std::move(entry));
+    }
+    ScheduleFlush();
+}
+
 void EntryListModel::RemoveAt(int row) {
     Flush();
     RemoveRange(row, row);
@@ -191,6 +201,10 @@ std::optional<QString> ListView::Item(int position) const {
 
 void ListView::Append(const QString& entry) {
     m_model.Append(entry);
+}
+
+void ListView::AppendAll(std::vector<QString>&& entries) {
+    m_model.AppendAll(std::move(entries));
 }
 
 void ListView::Remove(int position) {

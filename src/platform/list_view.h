@@ -29,6 +29,7 @@ public:
     // the list does not touch.
     const QList<QString>& Entries() const { return m_entries; }
     void Append(const QString& entry);
+    void AppendAll(std::vector<QString>&& entries);
     void RemoveAt(int row);
     // rows ascending; removed in contiguous ranges, or by one reset when the
     // ranges are many.
@@ -66,6 +67,7 @@ public:
     // The text of the entry at position, or nothing when there is no such entry.
     std::optional<QString> Item(int position) const;
     void Append(const QString& entry);
+    void AppendAll(std::vector<QString>&& entries);
     void Remove(int position);
     // positions ascending, each from 1 to Count().
     void RemovePositions(const std::vector<int>& positions);
