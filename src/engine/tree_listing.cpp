@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -65,8 +66,16 @@ public:
     TreeListing(const TreeListing&) = delete;
     TreeListing& operator=(const TreeListing&) = delete;
 
+    // As many as the system gives, one at least.
     void StartListers(unsigned count) {
-        for (unsigned i = 0; i < count; ++i) m_listers.emplace_back([this] { ListFolders(); });
+        for (unsigned i = 0; i < count; ++i) {
+            try {
+                m_listers.emplace_back([this] { ListFolders(); });
+            } catch (const std::system_error&) {
+                if (m_listers.empty()) throw;
+                return;
+            }
+        }
     }
 
     void HandOver(const Take& take) {
