@@ -10,6 +10,8 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "unprivileged.h"
 #endif
 
 namespace tarnwick {
@@ -72,6 +74,26 @@ protected:
         for (const char* name : {"/A", "/b", "/C", "/d"}) MakeTree(folder + name, depth - 1);
     }
 
+    // Each folder's files, as listing one folder after the other gives them.
+    std::vector<std::vector<std::string>> FilesOneFolderAfterTheOther() const {
+        std::vector<std::vector<std::string>> files;
+        for (const std::string& folder : Walk(true)) {
+            std::vector<std::string> paths;
+            for (const std::string& name : ListFiles(folder, "*.txt"))
+                if (!name.starts_with('~')) paths.push_back(folder + name);
+            if (!paths.empty()) files.push_back(paths);
+        }
+        return files;
+    }
+
+    std::vector<std::vector<std::string>> FilesWalked(const ListingPace& pace) const {
+        std::vector<std::vector<std::string>> files;
+        WalkFolderTree(
+            m_dir.PathOf("R"), "*.txt", TreeJoining::AsIs,
+            [&](std::vector<std::string>&& paths) { files.push_back(paths); }, pace);
+        return files;
+    }
+
     std::vector<std::string> Walk(bool recurse, int* yields = nullptr) const {
         std::vector<std::string> folders{Folder("R")};
         int count = 0;
@@ -100,21 +122,20 @@ TEST_F(FolderWalkTest, WalksLevelByLevelInNameOrder) {
 TEST_F(FolderWalkTest, OnSeveralThreadsHandsOverWhatOneFolderAfterTheOtherGives) {
     MakeTree("R/W", 3);
     for (int i = 0; i < 300; ++i) m_dir.WriteFile("R/A/f" + std::to_string(i) + ".txt", "x");
-    std::vector<std::vector<std::string>> expected;
-    for (const std::string& folder : Walk(true)) {
-        std::vector<std::string> paths;
-        for (const std::string& name : ListFiles(folder, "*.txt"))
-            if (!name.starts_with('~')) paths.push_back(folder + name);
-        if (!paths.empty()) expected.push_back(paths);
-    }
+    const auto expected = FilesOneFolderAfterTheOther();
     ASSERT_GT(expected.size(), 85u);
-    for (const ListingPace& pace : {ListingPace{1}, ListingPace{8}, ListingPace{8, 0}}) {
-        std::vector<std::vector<std::string>> walked;
-        WalkFolderTree(
-            m_dir.PathOf("R"), "*.txt", TreeJoining::AsIs,
-            [&](std::vector<std::string>&& paths) { walked.push_back(paths); }, pace);
-        EXPECT_EQ(walked, expected) << pace.listers << " listers, " << pace.aheadBytes;
-    }
+    for (const ListingPace& pace : {ListingPace{1}, ListingPace{8}, ListingPace{8, 0}})
+        EXPECT_EQ(FilesWalked(pace), expected) << pace.listers << " listers, " << pace.aheadBytes;
+#ifndef _WIN32
+    // R/W/b, which cannot be listed, gives neither files nor its 20 subfolders.
+    ASSERT_EQ(chmod(m_dir.PathOf("R/W/b").c_str(), 0), 0);
+    EXPECT_EQ(testing::AsUnprivilegedUser([&] {
+                  const auto oneByOne = FilesOneFolderAfterTheOther();
+                  return FilesWalked({8}) == oneByOne ? static_cast<int>(oneByOne.size()) : 0;
+              }),
+              static_cast<int>(expected.size()) - 21);
+    chmod(m_dir.PathOf("R/W/b").c_str(), 0700);
+#endif
 }
 
 TEST_F(FolderWalkTest, WithoutRecursionAppendsOnlyTheFirstLevel) {
