@@ -22,23 +22,38 @@ namespace {
 // thousands of files a millisecond need not wake it for each folder.
 constexpr std::chrono::milliseconds kTakeInterval{15};
 
-// Entries found on the walk's thread, taken in parts by the GUI thread.
+// Entries found on the walk's thread, folder by folder, taken by the GUI
+// thread. The walk's thread holds the lock only to hand over one folder's
+// entries, and the GUI thread never waits for it: the walk's thread may be
+// held off its core by the listers while it holds the lock.
 class FoundEntries {
 public:
+    using Parts = std::vector<std::vector<QString>>;
+
     void Add(std::vector<QString>&& entries) {
         const std::lock_guard lock(m_mutex);
-        m_entries.insert(m_entries.end(), std::make_move_iterator(entries.begin()),
-                         std::make_move_iterator(entries.end()));
+        m_parts.push_back(std::move(entries));
     }
-    std::vector<QString> Take() {
+    // Nothing while the walk's thread holds the lock.
+    Parts TakeUnlessBusy() {
+        const std::unique_lock lock(m_mutex, std::try_to_lock);
+        return lock.owns_lock() ? std::exchange(m_parts, {}) : Parts{};
+    }
+    Parts Take() {
         const std::lock_guard lock(m_mutex);
-        return std::exchange(m_entries, {});
+        return std::exchange(m_parts, {});
     }
 
 private:
     std::mutex m_mutex;
-    std::vector<QString> m_entries;  // guarded by m_mutex
+    Parts m_parts;  // guarded by m_mutex
 };
+
+void AppendParts(ListView& list, FoundEntries::Parts&& parts) {
+    for (std::vector<QString>& part : parts) {
+        list.AppendAll(std::move(part));
+    }
+}
 
 // Adds the files of the folder tree that match pattern, folder by folder.
 void AddFolderTree(const std::string& folder, const std::string& pattern, TreeJoining joining,
@@ -57,7 +72,9 @@ void AddFolderTree(const std::string& folder, const std::string& pattern, TreeJo
 // answer never freezes the window, and appends what it finds as it goes.
 void AppendWhileWalking(ListView& list, const std::function<void(FoundEntries& found)>& walk) {
     FoundEntries found;
-    RunWhileEventsFlow([&] { walk(found); }, kTakeInterval, [&] { list.AppendAll(found.Take()); });
+    RunWhileEventsFlow([&] { walk(found); }, kTakeInterval,
+                       [&] { AppendParts(list, found.TakeUnlessBusy()); });
+    AppendParts(list, found.Take());
 }
 
 }  // namespace
