@@ -46,6 +46,10 @@ public:
 
 private:
     void ScheduleFlush();
+    // On the timer: the pending rows in parts, and the latest header text.
+    void ShowPending();
+    void ShowRowsUpTo(int rows);
+    void ShowHeaderText();
     void RemoveRange(int first, int last);
     void KeepAllBut(const std::vector<int>& rows);
 
