@@ -85,6 +85,13 @@ bool MatchesPlainWildcard(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
+// A pattern of stars alone, or of stars before a trailing ".*", matches
+// every name: the match need not look at the name.
+bool MatchesEveryName(std::string_view pattern) {
+    if (pattern.ends_with(".*")) pattern.remove_suffix(2);
+    return !pattern.empty() && pattern.find_first_not_of('*') == std::string_view::npos;
+}
+
 bool HoldsVisibleEntry(const std::string& folder) {
     bool found = false;
     const Expected<void> listed = ForEachFolderEntry(
@@ -133,13 +140,6 @@ FolderListing ListForWalk(const std::string& folder, std::string_view pattern,
         for (std::string& path : listing.files) path = RepairSeparators(path);
     }
     return listing;
-}
-
-// A pattern of stars alone, or of stars before a trailing ".*", matches
-// every name: the match need not look at the name.
-bool MatchesEveryName(std::string_view pattern) {
-    if (pattern.ends_with(".*")) pattern.remove_suffix(2);
-    return !pattern.empty() && pattern.find_first_not_of('*') == std::string_view::npos;
 }
 
 }  // namespace

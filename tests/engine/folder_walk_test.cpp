@@ -234,6 +234,8 @@ TEST(MatchesWildcard, FollowsTheUsualFileNameRules) {
         {"\xE2\x84\xAA.txt", "k.txt", false},
         {"abcabd", "*abd", true},
         {"", "*", true},
+        {"\xff", "**.*", true},
+        {"a", ".*", false},
         {"a", "", false},
     };
     for (const auto& [name, pattern, matches] : cases)
