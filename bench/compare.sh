@@ -3,6 +3,7 @@
 # window against plain reading, grep and rg.
 #
 # usage: bench/compare.sh [--cold | --share LATENCY_US] CORPUS PHRASE
+#        bench/compare.sh --walk FOLDER
 #   CORPUS  an output folder of make-corpus.py (uses CORPUS/files.txt, CORPUS/tree)
 #   --cold  also times plain reads with 2, 16 and 32 threads, rg and the window
 #           with its default settings on a cold page cache, dropped before
@@ -13,6 +14,12 @@
 #           reads with the look-up with 2, 16, 32 and 64 threads, rg -j2 and
 #           -j16, grep -L and the window with its default settings, over the
 #           first SHARE_FILES files of the list, and checks their answers
+#   --walk FOLDER  instead times, on a warm cache, adding FOLDER's tree to the
+#           window's file list as a drop of it does, beside fd (fdfind -u -t f,
+#           left out when not installed) and find -type f listing its files, and
+#           the window's own walk time, longest stall and GUI thread CPU time.
+#           The counts differ by design: the window leaves out hidden folders
+#           and names starting with "~", and takes links to files
 #   env SHARE_FILES             files of the list searched on the share, default 3000
 #   env SHARE_ROUNDS            interleaved rounds on the share, default 3
 #   env TARNWICK_TESTFS         the test file system (default build/bench/tests/testfs/tarnwick_testfs)
@@ -20,11 +27,12 @@
 #   env TARNWICK_WINDOW_BENCH   the window driver (default build/bench/bench/tarnwick_window_bench)
 #   env TARNWICK_WINDOW_BEFORE  another build of the window driver, such as that of the
 #                               commit before a change: it runs beside the window with
-#                               its default pool as "window-before", hot, cold and on a share
+#                               its default pool as "window-before", hot, cold, on a share
+#                               and in --walk
 #   env TARNWICK_CLI            the command line (default build/bench/src/cli/tarnwick-cli); when
 #                               it exists it runs beside the others as "cli", and hot also
 #                               with a second phrase to lack that no file holds ("cli-2")
-#   env ROUNDS                  interleaved rounds, default 7
+#   env ROUNDS                  interleaved rounds, default 7 (also of --walk)
 #   env COLD_ROUNDS             interleaved rounds on a cold cache, default 3
 #
 # Every tool runs once per round, in turn, on a warm cache; the table shows
@@ -41,15 +49,20 @@ set -euo pipefail
 
 cold=false
 share_latency=""
+walk_folder=""
 if [ "${1:-}" = "--cold" ]; then
     cold=true
     shift
 elif [ "${1:-}" = "--share" ] && [ "$#" -ge 2 ]; then
     share_latency=$2
     shift 2
+elif [ "${1:-}" = "--walk" ] && [ "$#" -eq 2 ]; then
+    walk_folder=$(cd "$2" && pwd)
+    shift 2
 fi
-if [ "$#" -ne 2 ]; then
+if [ -z "$walk_folder" ] && [ "$#" -ne 2 ]; then
     echo "usage: $0 [--cold | --share LATENCY_US] CORPUS PHRASE" >&2
+    echo "       $0 --walk FOLDER" >&2
     exit 2
 fi
 if $cold && { [ "$(id -u)" -ne 0 ] || [ ! -w /proc/sys/vm/drop_caches ]; }; then
@@ -60,20 +73,99 @@ if [ -n "$share_latency" ] && [ "$(id -u)" -ne 0 ]; then
     echo "$0 --share mounts a FUSE file system anew before every run, which needs root" >&2
     exit 2
 fi
+repo=$(cd "$(dirname "$0")/.." && pwd)
+window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
+window_before=${TARNWICK_WINDOW_BEFORE:-}
+rounds=${ROUNDS:-7}
+
+now() { date +%s.%N; }
+
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || b == 0) print "-"; else printf "%.2f\n", a / b }'
+}
+
+# A folder tree: the window adding it, beside fd and find listing its files.
+if [ -n "$walk_folder" ]; then
+    if [ ! -x "$window" ]; then
+        echo "missing: $window" >&2
+        exit 1
+    fi
+    fd_program=$(command -v fdfind || command -v fd || true)
+    walk_names=(window)
+    [ -n "$window_before" ] && walk_names+=(window-before)
+    [ -n "$fd_program" ] && walk_names+=(fd)
+    walk_names+=(find)
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    run_walk_tool() {
+        case "$1" in
+            window) "$window" walk "$walk_folder" ;;
+            window-before) "$window_before" walk "$walk_folder" ;;
+            fd) "$fd_program" -u -t f . "$walk_folder" ;;
+            find) find "$walk_folder" -type f ;;
+        esac
+    }
+    echo "warming the cache..."
+    for name in "${walk_names[@]}"; do run_walk_tool "$name" >/dev/null 2>&1 || true; done
+    for round in $(seq 1 "$rounds"); do
+        echo "walk round $round of $rounds" >&2
+        for name in "${walk_names[@]}"; do
+            start=$(now)
+            run_walk_tool "$name" >"$work/output" 2>/dev/null || true
+            end=$(now)
+            awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/$name.times"
+            case "$name" in
+                window*)
+                    for field in entries walk longest-stall gui-cpu; do
+                        awk -v f="$field" '$1 == f { print $2 }' "$work/output" >>"$work/$name.$field"
+                    done
+                    ;;
+                *) wc -l <"$work/output" >>"$work/$name.entries" ;;
+            esac
+        done
+    done
+    fd_seconds=""
+    [ -n "$fd_program" ] && fd_seconds=$(median "$work/fd.times")
+    find_seconds=$(median "$work/find.times")
+    echo
+    echo "walk of $walk_folder, $rounds rounds, $(nproc) cores, warm cache, medians;"
+    echo "whole-process seconds (the window's include starting Qt and building the window)"
+    [ -z "$fd_program" ] && echo "(fd is not installed: on Debian, the package fd-find)"
+    printf '%-14s %8s %7s %8s %9s\n' tool seconds "vs fd" "vs find" entries
+    for name in "${walk_names[@]}"; do
+        seconds=$(median "$work/$name.times")
+        printf '%-14s %8.3f %7s %8s %9s\n' "$name" "$seconds" "$(ratio "$seconds" "$fd_seconds")" \
+            "$(ratio "$seconds" "$find_seconds")" "$(sort -u "$work/$name.entries" | tr '\n' ' ')"
+    done
+    echo
+    echo "inside the window runs: the walk from the drop until the last row is shown, its"
+    echo "longest stall of the event loop (median and longest of all rounds), the GUI thread's CPU time"
+    printf '%-14s %8s %10s %10s %8s\n' tool "walk ms" "stall ms" "worst ms" "gui ms"
+    for name in "${walk_names[@]}"; do
+        case "$name" in
+            window*)
+                printf '%-14s %8.1f %10.1f %10.1f %8s\n' "$name" "$(median "$work/$name.walk")" \
+                    "$(median "$work/$name.longest-stall")" \
+                    "$(sort -g "$work/$name.longest-stall" | tail -n 1)" \
+                    "$( [ -s "$work/$name.gui-cpu" ] && median "$work/$name.gui-cpu" || echo -)"
+                ;;
+        esac
+    done
+    exit 0
+fi
+
 corpus=$(cd "$1" && pwd)
 phrase=$2
 list="$corpus/files.txt"
 tree="$corpus/tree"
-repo=$(cd "$(dirname "$0")/.." && pwd)
 driver=${TARNWICK_BENCH_DRIVER:-"$repo/build/bench/bench/tarnwick_search_bench"}
-window=${TARNWICK_WINDOW_BENCH:-"$repo/build/bench/bench/tarnwick_window_bench"}
-window_before=${TARNWICK_WINDOW_BEFORE:-}
 cli=${TARNWICK_CLI:-"$repo/build/bench/src/cli/tarnwick-cli"}
 [ -x "$cli" ] || cli=""
 # A phrase that no file of the corpus holds, so that both phrases are
 # searched through every file that lacks the first.
 readonly absent_phrase="Zebra Quokka Marmalade"
-rounds=${ROUNDS:-7}
 cold_rounds=${COLD_ROUNDS:-3}
 cores=$(nproc)
 
@@ -87,14 +179,6 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 tr '\n' '\0' <"$list" >"$work/files0"
-
-now() { date +%s.%N; }
-
-median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
-ratio() {
-    awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || b == 0) print "-"; else printf "%.2f\n", a / b }'
-}
 
 # A share: the corpus through the test file system with a latency per
 # operation, mounted anew before every run so that nothing is cached.

@@ -17,10 +17,25 @@ namespace {
 // Compares the case-folded characters; folding ASCII to upper case, as the
 // file systems this order copies do, puts "_" and the other symbols between
 // "Z" and "a" after every letter.
+unsigned char FoldedAscii(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
+}
+
 int CompareIgnoringCase(std::string_view left, std::string_view right) {
     std::size_t l = 0;
     std::size_t r = 0;
     while (l < left.size() && r < right.size()) {
+        const auto leftByte = static_cast<unsigned char>(left[l]);
+        const auto rightByte = static_cast<unsigned char>(right[r]);
+        // Two ASCII characters fold as DecodeFoldedChar folds them, byte by byte.
+        if (leftByte < 0x80 && rightByte < 0x80) {
+            const unsigned char a = FoldedAscii(leftByte);
+            const unsigned char b = FoldedAscii(rightByte);
+            if (a != b) return a < b ? -1 : 1;
+            ++l;
+            ++r;
+            continue;
+        }
         const Utf8Char a = DecodeFoldedChar(left.substr(l));
         const Utf8Char b = DecodeFoldedChar(right.substr(r));
         if (a.codePoint != b.codePoint) return a.codePoint < b.codePoint ? -1 : 1;

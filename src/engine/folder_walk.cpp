@@ -5,6 +5,7 @@
 #include "engine/case_fold.h"
 #include "engine/file_system.h"
 #include "engine/path_text.h"
+#include "engine/tree_listing.h"
 
 namespace tarnwick {
 
@@ -84,6 +85,13 @@ bool MatchesPlainWildcard(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
+// A pattern of stars alone, or of stars before a trailing ".*", matches
+// every name: the match need not look at the name.
+bool MatchesEveryName(std::string_view pattern) {
+    if (pattern.ends_with(".*")) pattern.remove_suffix(2);
+    return !pattern.empty() && pattern.find_first_not_of('*') == std::string_view::npos;
+}
+
 bool HoldsVisibleEntry(const std::string& folder) {
     bool found = false;
     const Expected<void> listed = ForEachFolderEntry(
@@ -93,6 +101,45 @@ bool HoldsVisibleEntry(const std::string& folder) {
 
 bool IsRoot(const std::string& folder) {
     return folder == std::string(1, kPathSeparator) || folder.size() == DriveRootLength(folder);
+}
+
+// folder followed by each name and end, in the names' order.
+std::vector<std::string> PathsIn(const std::string& folder, const std::vector<std::string>& names,
+                                 std::string_view end) {
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    for (const std::string& name : names) {
+        std::string& path = paths.emplace_back();
+        path.reserve(folder.size() + name.size() + end.size());
+        path.append(folder).append(name).append(end);
+    }
+    return paths;
+}
+
+// What CollectSubfolders and ListFiles give for folder, from one listing:
+// the subfolders to walk and the files that match pattern, neither when the
+// listing fails. Names starting with "~" are no files of a walk.
+FolderListing ListForWalk(const std::string& folder, std::string_view pattern,
+                          TreeJoining joining) {
+    std::vector<std::string> subfolders;
+    std::vector<std::string> files;
+    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+        if (IsWalkedSubfolder(entry)) {
+            subfolders.emplace_back(entry.name);
+        } else if (!entry.name.starts_with('~') && MatchesWildcard(entry.name, pattern) &&
+                   IsListedFile(folder, entry)) {
+            files.emplace_back(entry.name);
+        }
+    });
+    if (!listed) return {};
+    SortByName(subfolders);
+    SortByName(files);
+    FolderListing listing{PathsIn(folder, subfolders, std::string_view(&kPathSeparator, 1)),
+                          PathsIn(folder, files, {})};
+    if (joining == TreeJoining::Repaired) {
+        for (std::string& path : listing.files) path = RepairSeparators(path);
+    }
+    return listing;
 }
 
 }  // namespace
@@ -130,7 +177,7 @@ std::vector<std::string> ListFiles(const std::string& folderPath, std::string_vi
 }
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-    if (MatchesPlainWildcard(name, pattern)) return true;
+    if (MatchesEveryName(pattern) || MatchesPlainWildcard(name, pattern)) return true;
     return pattern.ends_with(".*") &&
            MatchesPlainWildcard(name, pattern.substr(0, pattern.size() - 2));
 }
@@ -142,23 +189,11 @@ std::string ExtensionPattern(std::string_view extension) {
 // Every folder of the walk ends in a separator; below a drive root that
 // separator is doubled, which only the repair removes.
 void WalkFolderTree(const std::string& folder, std::string_view pattern, TreeJoining joining,
-                    const std::function<void(std::vector<std::string>&& paths)>& found) {
-    std::vector<std::string> folders = NewFolderList(folder);
-    CollectSubfolders(folders, true, [] {});
-    for (const std::string& listed : folders) {
-        std::vector<std::string> paths;
-        for (const std::string& name : ListFiles(listed, pattern)) {
-            if (name.starts_with('~')) {
-                continue;
-            }
-            std::string path = listed + name;
-            paths.push_back(joining == TreeJoining::Repaired ? RepairSeparators(path)
-                                                             : std::move(path));
-        }
-        if (!paths.empty()) {
-            found(std::move(paths));
-        }
-    }
+                    const std::function<void(std::vector<std::string>&& paths)>& found,
+                    const ListingPace& pace) {
+    ListTreeInWalkOrder(
+        NewFolderList(folder).front(), pace,
+        [&](const std::string& listed) { return ListForWalk(listed, pattern, joining); }, found);
 }
 
 // A root's own attributes do not count: Windows marks drive roots hidden and

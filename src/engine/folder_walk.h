@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/tree_listing.h"
+
 namespace tarnwick {
 
 // A walk's folder list holding its first folder with a separator appended,
@@ -48,10 +50,12 @@ enum class TreeJoining {
 
 // The files of the folder tree at folder whose names match pattern and do
 // not start with "~", folder by folder in the order of CollectSubfolders,
-// each folder's in name order: found is called with the paths of every
-// folder that has any.
+// each folder's in name order: found is called, on the calling thread, with
+// the paths of every folder that has any. Each folder is listed once, by
+// the threads that pace sets.
 void WalkFolderTree(const std::string& folder, std::string_view pattern, TreeJoining joining,
-                    const std::function<void(std::vector<std::string>&& paths)>& found);
+                    const std::function<void(std::vector<std::string>&& paths)>& found,
+                    const ListingPace& pace = {});
 
 // Whether a dropped path is walked as a folder: a real folder (not a link to
 // one) that is neither hidden nor system and, when the path ends in a

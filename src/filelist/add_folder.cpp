@@ -1,5 +1,6 @@
 #include "filelist/add_folder.h"
 
+#include <chrono>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -16,27 +17,47 @@ namespace tarnwick {
 
 namespace {
 
-// Entries found on the walk's thread, taken in parts by the GUI thread.
+// The GUI thread takes what the walk found this often: new rows reach the
+// screen at the list's own slower pace anyway, and a walk that finds
+// thousands of files a millisecond need not wake it for each folder.
+constexpr std::chrono::milliseconds kTakeInterval{15};
+
+// Entries found on the walk's thread, folder by folder, taken by the GUI
+// thread. The walk's thread holds the lock only to hand over one folder's
+// entries, and the GUI thread never waits for it: the walk's thread may be
+// held off its core by the listers while it holds the lock.
 class FoundEntries {
 public:
+    using Parts = std::vector<std::vector<QString>>;
+
     void Add(std::vector<QString>&& entries) {
         const std::lock_guard lock(m_mutex);
-        m_entries.insert(m_entries.end(), std::make_move_iterator(entries.begin()),
-                         std::make_move_iterator(entries.end()));
+        m_parts.push_back(std::move(entries));
     }
-    std::vector<QString> Take() {
+    // Nothing while the walk's thread holds the lock.
+    Parts TakeUnlessBusy() {
+        const std::unique_lock lock(m_mutex, std::try_to_lock);
+        return lock.owns_lock() ? std::exchange(m_parts, {}) : Parts{};
+    }
+    Parts Take() {
         const std::lock_guard lock(m_mutex);
-        return std::exchange(m_entries, {});
+        return std::exchange(m_parts, {});
     }
 
 private:
     std::mutex m_mutex;
-    std::vector<QString> m_entries;  // guarded by m_mutex
+    Parts m_parts;  // guarded by m_mutex
 };
+
+void AppendParts(ListView& list, FoundEntries::Parts&& parts) {
+    for (std::vector<QString>& part : parts) {
+        list.AppendAll(std::move(part));
+    }
+}
 
 // Adds the files of the folder tree that match pattern, folder by folder.
 void AddFolderTree(const std::string& folder, const std::string& pattern, TreeJoining joining,
-                   FoundEntries& found, const std::function<void()>& wake) {
+                   FoundEntries& found) {
     WalkFolderTree(folder, pattern, joining, [&](std::vector<std::string>&& paths) {
         std::vector<QString> entries;
         entries.reserve(paths.size());
@@ -44,22 +65,16 @@ void AddFolderTree(const std::string& folder, const std::string& pattern, TreeJo
             entries.push_back(PathFromSystemEncoding(path));
         }
         found.Add(std::move(entries));
-        wake();
     });
 }
 
 // Runs walk on another thread, so that a folder on a share that does not
 // answer never freezes the window, and appends what it finds as it goes.
-void AppendWhileWalking(
-    ListView& list,
-    const std::function<void(FoundEntries& found, const std::function<void()>& wake)>& walk) {
+void AppendWhileWalking(ListView& list, const std::function<void(FoundEntries& found)>& walk) {
     FoundEntries found;
-    RunWhileEventsFlow([&](const std::function<void()>& wake) { walk(found, wake); },
-                       [&] {
-                           for (const QString& entry : found.Take()) {
-                               list.Append(entry);
-                           }
-                       });
+    RunWhileEventsFlow([&] { walk(found); }, kTakeInterval,
+                       [&] { AppendParts(list, found.TakeUnlessBusy()); });
+    AppendParts(list, found.Take());
 }
 
 }  // namespace
@@ -74,24 +89,23 @@ void AddAllFilesInFolder(QWidget* window, ListView& fileList, WindowPointer& poi
         return;
     }
     pointer.Set(PointerState::Busy);
-    AppendWhileWalking(fileList, [&](FoundEntries& found, const std::function<void()>& wake) {
+    AppendWhileWalking(fileList, [&](FoundEntries& found) {
         AddFolderTree(PathToSystemEncoding(folder),
                       ExtensionPattern(PathToSystemEncoding(extension)), TreeJoining::Repaired,
-                      found, wake);
+                      found);
     });
     pointer.Set(PointerState::Default);
 }
 
 void AddDroppedPaths(ListView& fileList, const QStringList& paths) {
-    AppendWhileWalking(fileList, [&](FoundEntries& found, const std::function<void()>& wake) {
+    AppendWhileWalking(fileList, [&](FoundEntries& found) {
         for (const QString& path : paths) {
             const std::string encoded = PathToSystemEncoding(path);
             if (IsDroppedFolder(encoded)) {
                 AddFolderTree(encoded, PathToSystemEncoding(kEveryFilePattern), TreeJoining::AsIs,
-                              found, wake);
+                              found);
             } else {
                 found.Add({path});
-                wake();
             }
         }
     });

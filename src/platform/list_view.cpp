@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
+#include <algorithm>
 
 #include "platform/display_text.h"
 #include "platform/system.h"
@@ -17,6 +18,9 @@ namespace tarnwick {
 namespace {
 
 constexpr int kFlushIntervalMs = 33;
+// The view's work for rows inserted at once grows with their number: beyond
+// this many, the rest are shown on the next turns of the event loop.
+constexpr int kMostRowsShownAtOnce = 32768;
 // Beyond this many separate ranges, one reset is cheaper than the removals.
 constexpr std::size_t kMaxRangesRemovedOneByOne = 64;
 
@@ -39,8 +43,7 @@ QStringList LocalPaths(const QMimeData* data) {
 
 EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {
     m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(kFlushIntervalMs);
-    QObject::connect(&m_flushTimer, &QTimer::timeout, this, [this] { Flush(); });
+    QObject::connect(&m_flushTimer, &QTimer::timeout, this, [this] { ShowPending(); });
 }
 
 int EntryListModel::rowCount(const QModelIndex& parent) const {
@@ -67,6 +70,16 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
 
 void EntryListModel::Append(const QString& entry) {
     m_entries.push_back(entry);
+    ScheduleFlush();
+}
+
+void EntryListModel::AppendAll(std::vector<QString>&& entries) {
+    if (entries.empty()) {
+        return;
+    }
+    for (QString& entry : entries) {
+        m_entries.push_back(std::move(entry));
+    }
     ScheduleFlush();
 }
 
@@ -143,21 +156,37 @@ void EntryListModel::SetHeaderText(const QString& text) {
 
 void EntryListModel::Flush() {
     m_flushTimer.stop();
-    const int total = static_cast<int>(m_entries.size());
-    if (total > m_shownRows) {
-        beginInsertRows({}, m_shownRows, total - 1);
-        m_shownRows = total;
-        endInsertRows();
-    }
-    if (m_headerPending) {
-        m_headerPending = false;
-        Q_EMIT headerDataChanged(Qt::Horizontal, 0, 0);
-    }
+    ShowRowsUpTo(static_cast<int>(m_entries.size()));
+    ShowHeaderText();
 }
 
 void EntryListModel::ScheduleFlush() {
     if (!m_flushTimer.isActive()) {
-        m_flushTimer.start();
+        m_flushTimer.start(kFlushIntervalMs);
+    }
+}
+
+void EntryListModel::ShowPending() {
+    const int total = static_cast<int>(m_entries.size());
+    ShowRowsUpTo(std::min(total, m_shownRows + kMostRowsShownAtOnce));
+    ShowHeaderText();
+    if (m_shownRows < total) {
+        m_flushTimer.start(0);
+    }
+}
+
+void EntryListModel::ShowRowsUpTo(int rows) {
+    if (rows > m_shownRows) {
+        beginInsertRows({}, m_shownRows, rows - 1);
+        m_shownRows = rows;
+        endInsertRows();
+    }
+}
+
+void EntryListModel::ShowHeaderText() {
+    if (m_headerPending) {
+        m_headerPending = false;
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, 0);
     }
 }
 
@@ -191,6 +220,10 @@ std::optional<QString> ListView::Item(int position) const {
 
 void ListView::Append(const QString& entry) {
     m_model.Append(entry);
+}
+
+void ListView::AppendAll(std::vector<QString>&& entries) {
+    m_model.AppendAll(std::move(entries));
 }
 
 void ListView::Remove(int position) {

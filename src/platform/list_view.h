@@ -29,6 +29,7 @@ public:
     // the list does not touch.
     const QList<QString>& Entries() const { return m_entries; }
     void Append(const QString& entry);
+    void AppendAll(std::vector<QString>&& entries);
     void RemoveAt(int row);
     // rows ascending; removed in contiguous ranges, or by one reset when the
     // ranges are many.
@@ -45,6 +46,10 @@ public:
 
 private:
     void ScheduleFlush();
+    // On the timer: the pending rows in parts, and the latest header text.
+    void ShowPending();
+    void ShowRowsUpTo(int rows);
+    void ShowHeaderText();
     void RemoveRange(int first, int last);
     void KeepAllBut(const std::vector<int>& rows);
 
@@ -66,6 +71,7 @@ public:
     // The text of the entry at position, or nothing when there is no such entry.
     std::optional<QString> Item(int position) const;
     void Append(const QString& entry);
+    void AppendAll(std::vector<QString>&& entries);
     void Remove(int position);
     // positions ascending, each from 1 to Count().
     void RemovePositions(const std::vector<int>& positions);

@@ -45,30 +45,37 @@ void EventLoopWaiter::WaitOnce(const std::function<bool()>& ready) {
     --m_waiting;
 }
 
-void RunWhileEventsFlow(const std::function<void()>& work) {
-    RunWhileEventsFlow([&work](const std::function<void()>&) { work(); }, [] {});
-}
+namespace {
 
-void RunWhileEventsFlow(const std::function<void(const std::function<void()>& wake)>& work,
-                        const std::function<void()>& afterEvents) {
+void RunAfterEachRoundOfEvents(const std::function<void()>& work,
+                               const std::function<void()>& afterEvents) {
     std::atomic<bool> done = false;
-    std::atomic<bool> woken = false;
     EventLoopWaiter waiter;
     std::thread worker([&] {
-        work([&] {
-            woken.store(true);
-            waiter.Wake();
-        });
+        work();
         done.store(true);
         waiter.Wake();
     });
     while (!done.load()) {
-        waiter.WaitOnce([&] { return done.load() || woken.load(); });
-        woken.store(false);
+        waiter.WaitOnce([&] { return done.load(); });
         afterEvents();
     }
     worker.join();
     afterEvents();
+}
+
+}  // namespace
+
+void RunWhileEventsFlow(const std::function<void()>& work) {
+    RunAfterEachRoundOfEvents(work, [] {});
+}
+
+// Each tick ends a wait for events, after which afterEvents runs.
+void RunWhileEventsFlow(const std::function<void()>& work, std::chrono::milliseconds interval,
+                        const std::function<void()>& afterEvents) {
+    QTimer ticks;
+    ticks.start(interval);
+    RunAfterEachRoundOfEvents(work, afterEvents);
 }
 
 void PauseSeconds(double seconds) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,9 +41,10 @@ private:
 void RunWhileEventsFlow(const std::function<void()>& work);
 
 // The same, for work that hands results over as it goes: afterEvents runs
-// on this thread after every round of events, and once more at the end; a
-// call of wake() from the work makes it run soon.
-void RunWhileEventsFlow(const std::function<void(const std::function<void()>& wake)>& work,
+// on this thread after every round of events, at least every interval, and
+// once more at the end. Work that finds much need not wake this thread for
+// each find.
+void RunWhileEventsFlow(const std::function<void()>& work, std::chrono::milliseconds interval,
                         const std::function<void()>& afterEvents);
 
 // The same, for work that gives a result, such as a file-system call.

@@ -82,6 +82,17 @@ TEST(FolderWalkOnAShare, AListingThatFailsMidwayLeavesTheFolderOut) {
     std::vector<std::string> folders = NewFolderList(share.PathOf("broken-folders"));
     CollectSubfolders(folders, true, [] {});
     EXPECT_EQ(folders.size(), 1u);
+
+    // Inside a tree walked on several threads: neither files nor subfolders.
+    for (const char* name : {"tree/a/x.txt", "tree/broken/x.txt", "tree/broken/c/x.txt"})
+        share.Write(name, "x");
+    std::vector<std::string> walked;
+    WalkFolderTree(share.PathOf("tree"), "*", TreeJoining::AsIs,
+                   [&](std::vector<std::string>&& paths) {
+                       walked.insert(walked.end(), paths.begin(), paths.end());
+                   },
+                   {4});
+    EXPECT_EQ(walked, std::vector<std::string>{share.PathOf("tree/a/x.txt")});
 }
 
 }  // namespace

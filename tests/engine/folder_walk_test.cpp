@@ -10,6 +10,8 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "unprivileged.h"
 #endif
 
 namespace tarnwick {
@@ -61,6 +63,37 @@ protected:
         return m_dir.PathOf(relative) + kPathSeparator;
     }
 
+    // folder, and depth levels below it of the subfolders A, b, C and d (in
+    // the order of bytes C comes before b), each folder with y.txt, X.txt and
+    // ~t.txt.
+    void MakeTree(const std::string& folder, int depth) const {
+        m_dir.MakeFolder(folder);
+        for (const char* file : {"/y.txt", "/X.txt", "/~t.txt"})
+            m_dir.WriteFile(folder + file, "x");
+        if (depth == 0) return;
+        for (const char* name : {"/A", "/b", "/C", "/d"}) MakeTree(folder + name, depth - 1);
+    }
+
+    // Each folder's files, as listing one folder after the other gives them.
+    std::vector<std::vector<std::string>> FilesOneFolderAfterTheOther() const {
+        std::vector<std::vector<std::string>> files;
+        for (const std::string& folder : Walk(true)) {
+            std::vector<std::string> paths;
+            for (const std::string& name : ListFiles(folder, "*.txt"))
+                if (!name.starts_with('~')) paths.push_back(folder + name);
+            if (!paths.empty()) files.push_back(paths);
+        }
+        return files;
+    }
+
+    std::vector<std::vector<std::string>> FilesWalked(const ListingPace& pace) const {
+        std::vector<std::vector<std::string>> files;
+        WalkFolderTree(
+            m_dir.PathOf("R"), "*.txt", TreeJoining::AsIs,
+            [&](std::vector<std::string>&& paths) { files.push_back(paths); }, pace);
+        return files;
+    }
+
     std::vector<std::string> Walk(bool recurse, int* yields = nullptr) const {
         std::vector<std::string> folders{Folder("R")};
         int count = 0;
@@ -80,6 +113,29 @@ TEST_F(FolderWalkTest, WalksLevelByLevelInNameOrder) {
     // One enumeration started per folder walked, 10 entries examined on either
     // system, and every folder but the first appended.
     EXPECT_EQ(yields, static_cast<int>(walked.size()) + 10 + static_cast<int>(walked.size()) - 1);
+}
+
+// Listed on several threads, the walk hands over what listing one folder
+// after the other gives: the folders in CollectSubfolders' order, each with
+// its files by ListFiles but those starting with "~". R/A, first of its
+// level, holds the most files, so that an order of finishing would show.
+TEST_F(FolderWalkTest, OnSeveralThreadsHandsOverWhatOneFolderAfterTheOtherGives) {
+    MakeTree("R/W", 3);
+    for (int i = 0; i < 300; ++i) m_dir.WriteFile("R/A/f" + std::to_string(i) + ".txt", "x");
+    const auto expected = FilesOneFolderAfterTheOther();
+    ASSERT_GT(expected.size(), 85u);
+    for (const ListingPace& pace : {ListingPace{1}, ListingPace{8}, ListingPace{8, 0}})
+        EXPECT_EQ(FilesWalked(pace), expected) << pace.listers << " listers, " << pace.aheadBytes;
+#ifndef _WIN32
+    // R/W/b, which cannot be listed, gives neither files nor its 20 subfolders.
+    ASSERT_EQ(chmod(m_dir.PathOf("R/W/b").c_str(), 0), 0);
+    EXPECT_EQ(testing::AsUnprivilegedUser([&] {
+                  const auto oneByOne = FilesOneFolderAfterTheOther();
+                  return FilesWalked({8}) == oneByOne ? static_cast<int>(oneByOne.size()) : 0;
+              }),
+              static_cast<int>(expected.size()) - 21);
+    chmod(m_dir.PathOf("R/W/b").c_str(), 0700);
+#endif
 }
 
 TEST_F(FolderWalkTest, WithoutRecursionAppendsOnlyTheFirstLevel) {
@@ -178,6 +234,8 @@ TEST(MatchesWildcard, FollowsTheUsualFileNameRules) {
         {"\xE2\x84\xAA.txt", "k.txt", false},
         {"abcabd", "*abd", true},
         {"", "*", true},
+        {"\xff", "**.*", true},
+        {"a", ".*", false},
         {"a", "", false},
     };
     for (const auto& [name, pattern, matches] : cases)

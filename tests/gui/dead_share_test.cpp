@@ -88,6 +88,7 @@ TEST_F(DeadShareTest, AFolderTreeAListFileOrASaveOnADeadShareLeavesTheWindowResp
             Click(form.PushButton2);
         },
     };
+    std::vector<int> entriesWhileWaiting;
     for (const auto& action : actions) {
         testing::TestFsOptions options;
         options.hangLookup = {"dead*"};
@@ -104,6 +105,7 @@ TEST_F(DeadShareTest, AFolderTreeAListFileOrASaveOnADeadShareLeavesTheWindowResp
         qint64 eventsFlowedAfter = -1;
         QTimer::singleShot(300, [&] {
             eventsFlowedAfter = started.elapsed();
+            entriesWhileWaiting.push_back(form.ListView1->Count());
             share.End();
         });
         action(share);
@@ -111,6 +113,8 @@ TEST_F(DeadShareTest, AFolderTreeAListFileOrASaveOnADeadShareLeavesTheWindowResp
         finished.set_value();
         release.join();
     }
+    // What the walk found before the folder that never answers is listed meanwhile.
+    EXPECT_EQ(entriesWhileWaiting.front(), 1);
 }
 
 // The process must end although workers are blocked in the file system, so

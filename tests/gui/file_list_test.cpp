@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -106,6 +107,21 @@ TEST_F(FileListTest, FilterOverManyRangesKeepsOrder) {
     Click(form.PushButton5);
     EXPECT_THAT(Entries(), ElementsAreArray(kept));
     EXPECT_EQ(form.ListView1->model()->rowCount(), static_cast<int>(kept.size()));
+}
+
+// Rows added faster than the view takes them in reach it in parts, each
+// inserted at once, and every one of them in the end.
+TEST_F(FileListTest, ManyRowsAddedAtOnceAreShownInPartsAndAllInTheEnd) {
+    QAbstractItemModel* model = form.ListView1->model();
+    std::vector<int> inserted;
+    const QObject receiver;
+    QObject::connect(
+        model, &QAbstractItemModel::rowsInserted, &receiver,
+        [&](const QModelIndex&, int first, int last) { inserted.push_back(last - first + 1); });
+    form.ListView1->AppendAll(std::vector<QString>(100000, QStringLiteral("/a")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount() == 100000; }));
+    EXPECT_GT(inserted.size(), 1u);
+    EXPECT_LE(*std::max_element(inserted.begin(), inserted.end()), 32768);
 }
 
 TEST_F(FileListTest, DeleteKeyAndDoubleClickRemoveTheSelectedEntryOnly) {
