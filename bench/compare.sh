@@ -80,6 +80,17 @@ rounds=${ROUNDS:-7}
 
 now() { date +%s.%N; }
 
+# Runs a command with its output in $work/output and its errors in ERRORS,
+# and adds its wall time in seconds to TIMES.
+timed() {
+    local times=$1 errors=$2 start end
+    shift 2
+    start=$(now)
+    "$@" >"$work/output" 2>"$errors" || true
+    end=$(now)
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$times"
+}
+
 median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 ratio() {
@@ -112,10 +123,7 @@ if [ -n "$walk_folder" ]; then
     for round in $(seq 1 "$rounds"); do
         echo "walk round $round of $rounds" >&2
         for name in "${walk_names[@]}"; do
-            start=$(now)
-            run_walk_tool "$name" >"$work/output" 2>/dev/null || true
-            end=$(now)
-            awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/$name.times"
+            timed "$work/$name.times" /dev/null run_walk_tool "$name"
             case "$name" in
                 window*)
                     for field in entries walk longest-stall gui-cpu; do
@@ -227,10 +235,7 @@ if [ -n "$share_latency" ]; then
         echo "share round $round of $share_rounds" >&2
         for name in "${share_names[@]}"; do
             mount_share
-            start=$(now)
-            run_share_tool "$name" >"$work/output" 2>"$work/errors" || true
-            end=$(now)
-            awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/share-$name.times"
+            timed "$work/share-$name.times" "$work/errors" run_share_tool "$name"
             case "$name" in
                 window*) awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/errors" \
                     >>"$work/share-$name.click" ;;
@@ -334,11 +339,7 @@ keep_window_report() {
 }
 
 time_tool() {
-    local start end
-    start=$(now)
-    run_tool "$1" >"$work/output" 2>/dev/null || true
-    end=$(now)
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/$1.times"
+    timed "$work/$1.times" /dev/null run_tool "$1"
     case "$1" in window-*) keep_window_report "$1" "$work/output" ;; esac
 }
 
@@ -472,10 +473,7 @@ for round in $(seq 1 "$cold_rounds"); do
     echo "cold round $round of $cold_rounds" >&2
     for name in "${cold_names[@]}"; do
         drop_page_cache
-        start=$(now)
-        run_cold_tool "$name" >"$work/output" 2>/dev/null || true
-        end=$(now)
-        awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }' >>"$work/cold-$name.times"
+        timed "$work/cold-$name.times" /dev/null run_cold_tool "$name"
         case "$name" in
             window*)
                 awk '$1 == "click" { printf "%.4f\n", $2 / 1000 }' "$work/output" >>"$work/cold-$name.click"
