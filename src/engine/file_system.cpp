@@ -14,13 +14,13 @@ namespace tarnwick {
 
 namespace {
 
-// Compares the case-folded characters; folding ASCII to upper case, as the
-// file systems this order copies do, puts "_" and the other symbols between
-// "Z" and "a" after every letter.
 unsigned char FoldedAscii(unsigned char c) {
     return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
 }
 
+// Compares the case-folded characters; folding ASCII to upper case, as the
+// file systems this order copies do, puts "_" and the other symbols between
+// "Z" and "a" after every letter.
 int CompareIgnoringCase(std::string_view left, std::string_view right) {
     std::size_t l = 0;
     std::size_t r = 0;

@@ -21,22 +21,6 @@ bool IsWalkedSubfolder(const FolderEntry& entry) {
     return entry.attributes.type == EntryType::Folder && IsVisible(entry.attributes);
 }
 
-std::vector<std::string> SubfoldersOf(const std::string& folder,
-                                      const std::function<void()>& yield) {
-    std::vector<std::string> names;
-    yield();
-    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
-        yield();
-        if (IsWalkedSubfolder(entry)) names.emplace_back(entry.name);
-    });
-    // A folder that cannot be listed, or whose listing failed midway, has no
-    // subfolders to walk: the part listed would pass for the whole.
-    if (!listed) names.clear();
-    SortByName(names);
-    for (auto& name : names) name = folder + name + kPathSeparator;
-    return names;
-}
-
 void AppendAll(std::vector<std::string>& to, std::vector<std::string>&& from) {
     to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
 }
@@ -53,6 +37,35 @@ bool IsListedFile(const std::string& folder, const FolderEntry& entry) {
         default:
             return false;
     }
+}
+
+struct FolderNames {
+    std::vector<std::string> subfolders;
+    std::vector<std::string> files;
+};
+
+// The names in folder, each kind in name order: the subfolders a walk
+// enters, and the files whose names match pattern (none for an empty one).
+// A folder that cannot be listed, or whose listing fails midway, gives
+// neither: the part listed would pass for the whole. yield is called before
+// the listing and before each entry.
+FolderNames NamesIn(const std::string& folder, std::string_view pattern,
+                    const std::function<void()>& yield) {
+    FolderNames names;
+    yield();
+    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+        yield();
+        if (IsWalkedSubfolder(entry)) {
+            names.subfolders.emplace_back(entry.name);
+        } else if (!pattern.empty() && MatchesWildcard(entry.name, pattern) &&
+                   IsListedFile(folder, entry)) {
+            names.files.emplace_back(entry.name);
+        }
+    });
+    if (!listed) return {};
+    SortByName(names.subfolders);
+    SortByName(names.files);
+    return names;
 }
 
 bool MatchesPlainWildcard(std::string_view name, std::string_view pattern) {
@@ -116,26 +129,25 @@ std::vector<std::string> PathsIn(const std::string& folder, const std::vector<st
     return paths;
 }
 
+std::vector<std::string> SubfolderPaths(const std::string& folder,
+                                        const std::vector<std::string>& names) {
+    return PathsIn(folder, names, std::string_view(&kPathSeparator, 1));
+}
+
+std::vector<std::string> SubfoldersOf(const std::string& folder,
+                                      const std::function<void()>& yield) {
+    return SubfolderPaths(folder, NamesIn(folder, {}, yield).subfolders);
+}
+
 // What CollectSubfolders and ListFiles give for folder, from one listing:
 // the subfolders to walk and the files that match pattern, neither when the
 // listing fails. Names starting with "~" are no files of a walk.
 FolderListing ListForWalk(const std::string& folder, std::string_view pattern,
                           TreeJoining joining) {
-    std::vector<std::string> subfolders;
-    std::vector<std::string> files;
-    const Expected<void> listed = ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
-        if (IsWalkedSubfolder(entry)) {
-            subfolders.emplace_back(entry.name);
-        } else if (!entry.name.starts_with('~') && MatchesWildcard(entry.name, pattern) &&
-                   IsListedFile(folder, entry)) {
-            files.emplace_back(entry.name);
-        }
-    });
-    if (!listed) return {};
-    SortByName(subfolders);
-    SortByName(files);
-    FolderListing listing{PathsIn(folder, subfolders, std::string_view(&kPathSeparator, 1)),
-                          PathsIn(folder, files, {})};
+    FolderNames names = NamesIn(folder, pattern, [] {});
+    std::erase_if(names.files, [](const std::string& name) { return name.starts_with('~'); });
+    FolderListing listing{SubfolderPaths(folder, names.subfolders),
+                          PathsIn(folder, names.files, {})};
     if (joining == TreeJoining::Repaired) {
         for (std::string& path : listing.files) path = RepairSeparators(path);
     }
@@ -164,16 +176,7 @@ void CollectSubfolders(std::vector<std::string>& folderList, bool recurse,
 }
 
 std::vector<std::string> ListFiles(const std::string& folderPath, std::string_view pattern) {
-    std::vector<std::string> names;
-    const Expected<void> listed = ForEachFolderEntry(folderPath, [&](const FolderEntry& entry) {
-        if (MatchesWildcard(entry.name, pattern) && IsListedFile(folderPath, entry)) {
-            names.emplace_back(entry.name);
-        }
-    });
-    // A folder that cannot be listed whole gives no names.
-    if (!listed) names.clear();
-    SortByName(names);
-    return names;
+    return NamesIn(folderPath, pattern, [] {}).files;
 }
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern) {
